@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs Zibrak.exe under Wine with the stand-in
+# archiver DLLs beside it: on the given files (compressed, or extracted when all are
+# archives), or, with no files, its settings window.
+set -euo pipefail
+cd "$(dirname "$0")"
+root=$(pwd)
+
+./tools/install-deps.sh
+./tools/build.sh
+
+source tools/wine-session.sh
+trap stop_session EXIT
+start_session
+
+# Zibrak.exe lives in C:\Zibrak with readme.txt and the archiver DLLs, as a user installs it.
+install_dir=$ZIBRAK_WINEPREFIX/drive_c/Zibrak
+mkdir -p "$install_dir"
+cp build/bin/Zibrak.exe "$install_dir/"
+[ -f build/bin/readme.txt ] && cp build/bin/readme.txt "$install_dir/"
+cp build/standins/*.dll "$install_dir/"
+
+win_args=()
+for f in "$@"; do
+    [ -e "$f" ] || { echo "run.sh: $f does not exist" >&2; exit 2; }
+    win_args+=("$(./tools/wine-run.sh winepath -w "$(realpath "$f")" 2>/dev/null)")
+done
+
+desktop_win=$(./tools/wine-run.sh cmd /c echo %USERPROFILE%\\Desktop 2>/dev/null | tr -d '\r')
+desktop=$(./tools/wine-run.sh winepath -u "$desktop_win" 2>/dev/null)
+mkdir -p "$desktop"
+marker=$(mktemp)
+
+if [ ${#win_args[@]} -eq 0 ]; then
+    echo "Opening the settings window of Zibrak (close it to end)..."
+    if [ -n "$session_xvfb_pid" ]; then
+        echo "(There is no display here: the window runs on a virtual display.)"
+        echo "For a picture of it, run tools/screenshot-settings.sh."
+    fi
+fi
+
+# The window's Japanese texts need the Japanese locale, which wine-run.sh sets.
+status=0
+./tools/wine-run.sh 'C:\Zibrak\Zibrak.exe' "${win_args[@]}" || status=$?
+
+if [ ${#win_args[@]} -gt 0 ]; then
+    echo "Zibrak finished (exit code $status)."
+    echo "Results go to the Wine desktop by default: $desktop"
+    echo "(with the settings \"ファイルと同じ場所\" they go beside the given files instead)."
+    new=$(find "$desktop" "$(dirname "$(realpath "$1")")" -maxdepth 1 -newer "$marker" 2>/dev/null | sort -u)
+    if [ -n "$new" ]; then
+        echo "New there now:"
+        printf '  %s\n' $new
+    fi
+fi
+rm -f "$marker"
+exit "$status"

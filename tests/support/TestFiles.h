@@ -1,0 +1,33 @@
+// Real files and folders for tests: a private temporary folder that is removed with
+// everything in it when the test ends, and small whole-file helpers.
+#pragma once
+#include <string>
+
+namespace testing_support {
+
+class TempDir {
+public:
+    TempDir();                        // a new empty folder below %TEMP%
+    ~TempDir();                       // removes it recursively
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // The folder, without a trailing separator.
+    const std::string& path() const { return path_; }
+    // path() + "\\" + name.
+    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
+
+private:
+    std::string path_;
+};
+
+bool WriteTextFile(const std::string& path, const std::string& bytes);
+bool ReadTextFile(const std::string& path, std::string& bytes);
+bool MakeDir(const std::string& path);
+bool FileExists(const std::string& path);   // a file or a folder
+bool IsDirectory(const std::string& path);
+void RemoveTree(const std::string& path);   // a file, or a folder with all it holds
+// Reads an environment variable; empty when it is not set.
+std::string GetEnv(const char* name);
+
+}  // namespace testing_support

@@ -1,0 +1,36 @@
+# Sourced by the scripts: a display and the project's Wine prefix for this run, and
+# stopping both again. Whatever the session starts it stops: a wineserver left running
+# keeps the caller's pipes open (and CI waiting).
+# shellcheck shell=bash
+
+ZIBRAK_ROOT=${ZIBRAK_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+export ZIBRAK_WINEPREFIX=${ZIBRAK_WINEPREFIX:-$ZIBRAK_ROOT/build/wine}
+session_xvfb_pid=
+
+# start_session [headless]: starts Xvfb when there is no usable display (or when asked to).
+start_session() {
+    if [ "${1:-}" = headless ] || [ -z "${DISPLAY:-}" ] || ! xset q >/dev/null 2>&1; then
+        local fifo display
+        fifo=$(mktemp -u)
+        mkfifo "$fifo"
+        Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+        session_xvfb_pid=$!
+        read -r display <"$fifo"
+        rm -f "$fifo"
+        export DISPLAY=":$display"
+    fi
+    if [ ! -f "$ZIBRAK_WINEPREFIX/system.reg" ]; then
+        echo "Creating the Wine prefix $ZIBRAK_WINEPREFIX (once, about 20 s)..."
+        "$ZIBRAK_ROOT/tools/wine-run.sh" wineboot -i >/dev/null 2>&1 || true
+    fi
+}
+
+stop_session() {
+    WINEPREFIX=$ZIBRAK_WINEPREFIX wineserver -k >/dev/null 2>&1 || true
+    WINEPREFIX=$ZIBRAK_WINEPREFIX wineserver -w >/dev/null 2>&1 || true
+    if [ -n "$session_xvfb_pid" ]; then
+        kill "$session_xvfb_pid" 2>/dev/null || true
+        wait "$session_xvfb_pid" 2>/dev/null || true
+        session_xvfb_pid=
+    fi
+}
