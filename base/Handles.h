@@ -1,6 +1,7 @@
 // Thin owners of Win32 handles, so that every early return releases what it opened.
 #pragma once
 #include <windows.h>
+#include <shlobj.h>
 
 #include <utility>
 

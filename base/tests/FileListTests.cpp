@@ -1,0 +1,201 @@
+#include "base/FileList.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/support/TestFiles.h"
+
+using testing_support::MakeDir;
+using testing_support::TempDir;
+using testing_support::WriteTextFile;
+
+namespace {
+
+std::vector<std::string> Entries(const FileList& list) {
+    std::vector<std::string> entries;
+    for (int32_t i = 0; i < list.count(); ++i) entries.push_back(list.at(i).text());
+    return entries;
+}
+
+// The handle Explorer passes with WM_DROPFILES: a DROPFILES header followed by the
+// NUL-separated ANSI names and a final NUL.
+HDROP MakeDrop(const std::vector<std::string>& names) {
+    size_t bytes = sizeof(DROPFILES) + 1;
+    for (const std::string& name : names) bytes += name.size() + 1;
+    HGLOBAL memory = GlobalAlloc(GHND, bytes);
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = FALSE;
+    char* out = reinterpret_cast<char*>(header) + sizeof(DROPFILES);
+    for (const std::string& name : names) {
+        std::memcpy(out, name.c_str(), name.size() + 1);
+        out += name.size() + 1;
+    }
+    *out = '\0';
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+std::string Upper(std::string text) {
+    CharUpperBuffA(&text[0], static_cast<DWORD>(text.size()));
+    return text;
+}
+
+// Restores the current directory when a test has moved it.
+class CurrentDirectory {
+public:
+    CurrentDirectory() { GetCurrentDirectoryA(MAX_PATH, saved_); }
+    ~CurrentDirectory() { SetCurrentDirectoryA(saved_); }
+    CurrentDirectory(const CurrentDirectory&) = delete;
+    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+
+private:
+    char saved_[MAX_PATH] = {};
+};
+
+}  // namespace
+
+TEST(FileList, GrowsByDoublingAndKeepsOrderAndText) {
+    FileList list;
+    EXPECT_EQ(0, list.count());
+    EXPECT_EQ(0, list.capacity());
+
+    std::vector<std::string> given;
+    for (int i = 0; i < 81; ++i) {
+        given.push_back("Z:\\no such dir\\file" + std::to_string(i) + ".txt");
+        list.add(given.back().c_str());
+        const int32_t expected = i < 20 ? 20 : i < 40 ? 40 : 80 * (i < 80 ? 1 : 2);
+        ASSERT_EQ(expected, list.capacity()) << "after add " << i + 1;
+    }
+    EXPECT_EQ(given, Entries(list));
+
+    list.clear();
+    EXPECT_EQ(0, list.count());
+    EXPECT_EQ(0, list.capacity());
+    list.add("x");
+    EXPECT_EQ(20, list.capacity());
+}
+
+TEST(FileList, StoresTheNameFoundOnDiskAfterTheDirectoryAsGiven) {
+    TempDir dir;
+    ASSERT_TRUE(WriteTextFile(dir / "Report 2001.txt", "x"));
+    ASSERT_TRUE(MakeDir(dir / "Sub"));
+    ASSERT_TRUE(WriteTextFile(dir / "Sub\\Only.txt", "x"));
+    ASSERT_TRUE(WriteTextFile(dir / "Sub\\other.dat", "x"));
+
+    const std::string upperDir = Upper(dir.path());
+    struct Case {
+        std::string given;
+        std::string stored;
+    };
+    const Case cases[] = {
+        {dir / "REPORT 2001.TXT", dir / "Report 2001.txt"},
+        // The directory part is not looked up, only the final component.
+        {upperDir + "\\report 2001.txt", upperDir + "\\Report 2001.txt"},
+        {dir.path() + "/REPORT 2001.TXT", dir.path() + "/Report 2001.txt"},
+        {dir / "sub", dir / "Sub"},
+        {dir / "Sub\\*.txt", dir / "Sub\\Only.txt"},
+        // Nothing found: the path as given.
+        {dir / "missing.TXT", dir / "missing.TXT"},
+        {dir / "Sub\\", dir / "Sub\\"},
+        {"C:\\", "C:\\"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        FileList list;
+        list.add(c.given.c_str());
+        ASSERT_EQ(1, list.count()) << c.given;
+        EXPECT_EQ(c.stored, list.at(0).text()) << c.given;
+    }
+}
+
+TEST(FileList, ShortNameGivesTheStoredLongName) {
+    TempDir dir;
+    const std::string longPath = dir / "Report 2001.txt";
+    ASSERT_TRUE(WriteTextFile(longPath, "x"));
+    char shortPath[MAX_PATH] = {};
+    const DWORD n = GetShortPathNameA(longPath.c_str(), shortPath, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH || longPath == shortPath)
+        GTEST_SKIP() << "no 8.3 name on this file system";
+
+    const std::string shortText = shortPath;
+    const std::string shortDir = shortText.substr(0, shortText.rfind('\\') + 1);
+    FileList list;
+    list.add(shortPath);
+    ASSERT_EQ(1, list.count());
+    EXPECT_EQ(shortDir + "Report 2001.txt", list.at(0).text());
+}
+
+TEST(FileList, RelativePathStaysRelative) {
+    TempDir dir;
+    ASSERT_TRUE(WriteTextFile(dir / "Report 2001.txt", "x"));
+    ASSERT_TRUE(MakeDir(dir / "Sub"));
+    ASSERT_TRUE(WriteTextFile(dir / "Sub\\a.txt", "x"));
+    CurrentDirectory restore;
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
+
+    FileList list;
+    list.add("REPORT 2001.TXT");
+    list.add("sub\\A.TXT");
+    EXPECT_EQ((std::vector<std::string>{"Report 2001.txt", "sub\\a.txt"}), Entries(list));
+}
+
+TEST(FileList, ShiftJisNamesWithTrailByte5C) {
+    TempDir dir;
+    const std::string folder = dir / "表ソ能";
+    ASSERT_TRUE(MakeDir(folder));
+    ASSERT_TRUE(MakeDir(dir / "表"));
+    ASSERT_TRUE(WriteTextFile(folder + "\\能.Txt", "x"));
+
+    FileList list;
+    list.add((folder + "\\能.TXT").c_str());
+    list.add((dir / "表").c_str());  // ends in 0x5C, yet names a folder, not its content
+    list.add((folder + "\\ソ.txt").c_str());
+    EXPECT_EQ((std::vector<std::string>{folder + "\\能.Txt", dir / "表", folder + "\\ソ.txt"}),
+              Entries(list));
+}
+
+TEST(FileList, FillFromCommandLineSkipsSwitchesAndEmptiesFirst) {
+    TempDir dir;
+    ASSERT_TRUE(WriteTextFile(dir / "My File.txt", "x"));
+    const std::string quoted = "\"" + dir.path() + "\\MY FILE.TXT\"";
+
+    struct Case {
+        std::string text;
+        std::vector<std::string> entries;
+    };
+    const Case cases[] = {
+        {"/i C:\\a.txt", {"C:\\a.txt"}},
+        {"-x", {}},
+        {"\"-a.txt\"", {}},
+        {"\"/u\"", {}},
+        {"", {}},
+        {"\"\"", {""}},
+        {quoted + " -r b.txt", {dir / "My File.txt", "b.txt"}},
+    };
+    FileList list;  // one list for all rows: each fill starts empty
+    for (const Case& c : cases) {
+        list.fillFromCommandLine(c.text.c_str());
+        EXPECT_EQ(c.entries, Entries(list)) << c.text;
+    }
+}
+
+TEST(FileList, FillFromDropTakesEveryNameWhole) {
+    TempDir dir;
+    ASSERT_TRUE(WriteTextFile(dir / "Dropped.txt", "x"));
+    // Longer than MAX_PATH; absent from disk, so it is stored exactly as dropped.
+    std::string longName = dir.path();
+    while (longName.size() < 300) longName += "\\" + std::string(40, 'd');
+    longName += "\\tail.txt";
+
+    FileList list;
+    list.fillFromCommandLine("stale.txt");
+    list.fillFromDrop(MakeDrop({dir / "DROPPED.TXT", "-dash.txt", longName}));
+    EXPECT_EQ((std::vector<std::string>{dir / "Dropped.txt", "-dash.txt", longName}),
+              Entries(list));
+}
