@@ -1,7 +1,6 @@
 #include "base/FileList.h"
 
 #include <shellapi.h>
-#include <shlobj.h>  // Handles.h names LPITEMIDLIST without including it
 
 #include <string>
 #include <vector>
