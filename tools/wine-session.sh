@@ -23,6 +23,19 @@ start_session() {
         echo "Creating the Wine prefix $ZIBRAK_WINEPREFIX (once, about 20 s)..."
         "$ZIBRAK_ROOT/tools/wine-run.sh" wineboot -i >/dev/null 2>&1 || true
     fi
+    keep_prefix_to_itself
+}
+
+# Wine links the user's Desktop, Documents, ... to the Linux home folder; the prefix gets
+# real folders instead, so that what Zibrak and the tests write stays inside it.
+keep_prefix_to_itself() {
+    local link
+    for link in "$ZIBRAK_WINEPREFIX"/drive_c/users/*/*; do
+        if [ -L "$link" ]; then
+            rm -f "$link"
+            mkdir -p "$link"
+        fi
+    done
 }
 
 stop_session() {

@@ -1,0 +1,224 @@
+#include "shell/Associations.h"
+
+#include <shlobj.h>  // base/Handles.h needs the item-list types
+
+#include <string>
+#include <vector>
+
+#include "base/Handles.h"
+#include "settings/Options.h"
+
+const char* const kAssociationExtensions[12] = {
+    ".lzh", ".zip", ".cab", ".tar", ".gz", ".z", ".bz2", ".rar", ".arj", ".taz", ".tgz", ".tbz",
+};
+
+namespace {
+
+const char kOrigAssoSection[] = "OrigAsso";
+const char kOrigIconSection[] = "OrigIcon";
+const char kProgIdPrefix[] = "Zibrak";
+
+// The flag that chooses each extension, in the order of kAssociationExtensions.
+struct ExtensionFlag {
+    bool OptionValues::*chosen;
+    bool AssociationFlags::*loaded;
+};
+const ExtensionFlag kExtensionFlags[] = {
+    {&OptionValues::AssoLzh, &AssociationFlags::AssoLzh},
+    {&OptionValues::AssoZip, &AssociationFlags::AssoZip},
+    {&OptionValues::AssoCab, &AssociationFlags::AssoCab},
+    {&OptionValues::AssoTar, &AssociationFlags::AssoTar},
+    {&OptionValues::AssoGzip, &AssociationFlags::AssoGzip},
+    {&OptionValues::AssoZ, &AssociationFlags::AssoZ},
+    {&OptionValues::AssoBz2, &AssociationFlags::AssoBz2},
+    {&OptionValues::AssoRar, &AssociationFlags::AssoRar},
+    {&OptionValues::AssoArj, &AssociationFlags::AssoArj},
+    {&OptionValues::AssoTaz, &AssociationFlags::AssoTaz},
+    {&OptionValues::AssoTgz, &AssociationFlags::AssoTgz},
+    {&OptionValues::AssoTbz, &AssociationFlags::AssoTbz},
+};
+static_assert(sizeof kExtensionFlags / sizeof kExtensionFlags[0] ==
+                  sizeof kAssociationExtensions / sizeof kAssociationExtensions[0],
+              "one flag per extension");
+
+// The INI key and ProgID suffix: the extension without its dot.
+const char* WithoutDot(const char* extension) {
+    return extension[0] == '.' ? extension + 1 : extension;
+}
+
+std::string ProgIdOf(const char* extension) {
+    return std::string(kProgIdPrefix) + WithoutDot(extension);
+}
+
+std::string ExecutablePath() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
+}
+
+// Reads a string value (the default value for a null name) into buffer. The type is checked
+// and the text always ends in a NUL, which the registry does not promise.
+bool ReadRegistryString(HKEY key, const char* name, char* buffer, DWORD size) {
+    DWORD type = 0;
+    DWORD bytes = size - 1;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes) !=
+        ERROR_SUCCESS) {
+        buffer[0] = '\0';
+        return false;
+    }
+    if (type != REG_SZ && type != REG_EXPAND_SZ) {
+        buffer[0] = '\0';
+        return false;
+    }
+    buffer[bytes] = '\0';
+    return true;
+}
+
+bool WriteRegistryString(HKEY key, const char* name, const char* text) {
+    const DWORD bytes = static_cast<DWORD>(lstrlenA(text)) + 1;
+    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) ==
+           ERROR_SUCCESS;
+}
+
+RegKey CreateKey(HKEY root, const char* path, REGSAM access) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(root, path, 0, nullptr, 0, access, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
+        return RegKey();
+    }
+    return RegKey(key);
+}
+
+RegKey OpenKey(HKEY root, const char* path, REGSAM access) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path, 0, access, &key) != ERROR_SUCCESS) return RegKey();
+    return RegKey(key);
+}
+
+// Whether the INI file has the key in section at all: GetPrivateProfileStringA alone cannot
+// tell a missing record from an empty one.
+bool HasIniKey(const char* section, const char* key, const char* iniFile) {
+    std::vector<char> names(1024);
+    for (;;) {
+        const DWORD got = GetPrivateProfileStringA(section, nullptr, "", names.data(),
+                                                   static_cast<DWORD>(names.size()), iniFile);
+        if (got + 2 < names.size()) break;
+        names.resize(names.size() * 2);  // the list was cut short
+    }
+    for (const char* name = names.data(); *name; name += lstrlenA(name) + 1) {
+        if (lstrcmpiA(name, key) == 0) return true;
+    }
+    return false;
+}
+
+// Sets the extension key's default value, keeping whatever else other software keeps there
+// (ShellNew, OpenWithProgids, Content Type).
+void SetExtensionProgId(const char* extension, const char* progId) {
+    const RegKey key = CreateKey(HKEY_CLASSES_ROOT, extension, KEY_SET_VALUE);
+    if (key) WriteRegistryString(key.get(), nullptr, progId);
+}
+
+// A give-back with nothing recorded: only Zibrak's own claim is withdrawn, so that an
+// association set up by another program is left as it is.
+void WithdrawOwnClaim(const char* extension) {
+    RegKey key = OpenKey(HKEY_CLASSES_ROOT, extension, KEY_QUERY_VALUE | KEY_SET_VALUE);
+    if (!key) return;
+    char current[MAX_PATH];
+    if (!ReadRegistryString(key.get(), nullptr, current, sizeof current)) return;
+    if (lstrcmpiA(current, ProgIdOf(extension).c_str()) != 0) return;
+    RegDeleteValueA(key.get(), nullptr);
+
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    const bool counted = RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr,
+                                          nullptr, &values, nullptr, nullptr, nullptr,
+                                          nullptr) == ERROR_SUCCESS;
+    key.reset();
+    if (counted && subkeys == 0 && values == 0) RegDeleteKeyA(HKEY_CLASSES_ROOT, extension);
+}
+
+// Replaces a key's default value: the old key is deleted first so that nothing stale stays.
+RegKey RecreateKey(const std::string& path) {
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, path.c_str());
+    return CreateKey(HKEY_CLASSES_ROOT, path.c_str(), KEY_SET_VALUE);
+}
+
+}  // namespace
+
+void DeleteKeyTree(HKEY key) {
+    // A subkey that cannot be removed stays at its index; step past it rather than find it
+    // again for ever.
+    DWORD index = 0;
+    for (;;) {
+        char name[1200];
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS) {
+            return;
+        }
+        const RegKey subkey = OpenKey(key, name, KEY_ENUMERATE_SUB_KEYS);
+        if (subkey) DeleteKeyTree(subkey.get());
+        if (RegDeleteKeyA(key, name) != ERROR_SUCCESS) ++index;
+    }
+}
+
+void RegisterAssociation(const char* extension, bool own, bool noIcon, const char* iniFile) {
+    const std::string progId = ProgIdOf(extension);
+    if (own) {
+        SetExtensionProgId(extension, progId.c_str());
+    } else if (HasIniKey(kOrigAssoSection, WithoutDot(extension), iniFile)) {
+        char recorded[MAX_PATH] = {};
+        GetPrivateProfileStringA(kOrigAssoSection, WithoutDot(extension), "", recorded,
+                                 sizeof recorded, iniFile);
+        SetExtensionProgId(extension, recorded);
+    } else {
+        WithdrawOwnClaim(extension);
+    }
+
+    // Quoted, so that a blank in the path cannot make Windows start a shorter name.
+    const std::string executable = ExecutablePath();
+    const std::string command = "\"" + executable + "\" \"%1\"";
+    const RegKey commandKey = RecreateKey(progId + "\\shell\\open\\command");
+    if (commandKey) WriteRegistryString(commandKey.get(), nullptr, command.c_str());
+
+    // The shell's icon location syntax: path and index, never quoted.
+    const std::string ownIcon = executable + ",0";
+    const RegKey iconKey = RecreateKey(progId + "\\DefaultIcon");
+    if (!iconKey) return;
+    char icon[MAX_PATH] = {};
+    if (noIcon) {
+        GetPrivateProfileStringA(kOrigIconSection, WithoutDot(extension), ownIcon.c_str(), icon,
+                                 sizeof icon, iniFile);
+    } else {
+        lstrcpynA(icon, ownIcon.c_str(), sizeof icon);
+    }
+    WriteRegistryString(iconKey.get(), nullptr, icon);
+}
+
+void SaveOriginalAssociation(const char* extension, const char* iniFile) {
+    const RegKey key = OpenKey(HKEY_CLASSES_ROOT, extension, KEY_QUERY_VALUE);
+    if (!key) return;
+    char progId[MAX_PATH];
+    if (!ReadRegistryString(key.get(), nullptr, progId, sizeof progId)) return;
+    WritePrivateProfileStringA(kOrigAssoSection, WithoutDot(extension), progId, iniFile);
+    if (progId[0] == '\0') return;  // no ProgID, so no icon to look for
+
+    const std::string iconPath = std::string(progId) + "\\DefaultIcon";
+    const RegKey iconKey = OpenKey(HKEY_CLASSES_ROOT, iconPath.c_str(), KEY_QUERY_VALUE);
+    if (!iconKey) return;
+    char icon[MAX_PATH];
+    if (ReadRegistryString(iconKey.get(), nullptr, icon, sizeof icon)) {
+        WritePrivateProfileStringA(kOrigIconSection, WithoutDot(extension), icon, iniFile);
+    }
+}
+
+void UpdateAssociations(const char* iniFile) {
+    const bool noIconChanged = Options.NoIcon != LoadedAssociations.NoIcon;
+    for (size_t i = 0; i < sizeof kExtensionFlags / sizeof kExtensionFlags[0]; ++i) {
+        const bool chosen = Options.*kExtensionFlags[i].chosen;
+        const bool loaded = LoadedAssociations.*kExtensionFlags[i].loaded;
+        if (chosen != loaded || noIconChanged) {
+            RegisterAssociation(kAssociationExtensions[i], chosen, Options.NoIcon, iniFile);
+        }
+    }
+}

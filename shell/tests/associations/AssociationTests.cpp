@@ -1,0 +1,305 @@
+#include <windows.h>
+#include <aclapi.h>
+#include <shlobj.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/Handles.h"
+#include "settings/Options.h"
+#include "shell/Associations.h"
+#include "shell/tests/associations/RegistryHelpers.h"
+#include "tests/support/TestFiles.h"
+
+using namespace association_tests;
+using testing_support::TempDir;
+
+namespace {
+
+const HKEY kClasses = HKEY_CLASSES_ROOT;
+// An extension no real software uses, for the cases that need no real one.
+const char kTestExtension[] = ".zbtest";
+const char kTestProgId[] = "Zibrakzbtest";
+
+std::string OpenCommand() { return "\"" + ExecutablePath() + "\" \"%1\""; }
+std::string OwnIcon() { return ExecutablePath() + ",0"; }
+
+class AssociationTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    const std::string ini = dir / "Zibrak.ini";
+};
+
+}  // namespace
+
+TEST_F(AssociationTest, TakingOverZipWritesProgIdCommandAndOwnIcon) {
+    const ExtensionGuard guard(".zip");
+    RegisterAssociation(".zip", true, false, ini.c_str());
+
+    EXPECT_EQ(ReadString(kClasses, ".zip"), "Zibrakzip");
+    EXPECT_EQ(ReadString(kClasses, "Zibrakzip\\shell\\open\\command"), OpenCommand());
+    EXPECT_EQ(ReadString(kClasses, "Zibrakzip\\DefaultIcon"), OwnIcon());
+    EXPECT_EQ(ReadString(kClasses, "Zibrakzip"), kNoValue);
+    EXPECT_EQ(SubkeyCount(kClasses, "Zibrakzip"), 2u);
+}
+
+TEST_F(AssociationTest, TakingOverWithNoIconUsesRecordedIconElseOwn) {
+    const ExtensionGuard guard(".zip");
+
+    RegisterAssociation(".zip", true, true, ini.c_str());
+    EXPECT_EQ(ReadString(kClasses, "Zibrakzip\\DefaultIcon"), OwnIcon());
+
+    WriteIni(ini, "OrigIcon", "zip", "C:\\Other\\z.exe,1");
+    RegisterAssociation(".zip", true, true, ini.c_str());
+    EXPECT_EQ(ReadString(kClasses, ".zip"), "Zibrakzip");
+    EXPECT_EQ(ReadString(kClasses, "Zibrakzip\\DefaultIcon"), "C:\\Other\\z.exe,1");
+    EXPECT_EQ(ReadString(kClasses, "Zibrakzip\\shell\\open\\command"), OpenCommand());
+}
+
+TEST_F(AssociationTest, GivingBackRestoresRecordedProgIdAndKeepsOwnProgId) {
+    const ExtensionGuard guard(".lzh");
+    WriteIni(ini, "OrigAsso", "lzh", "LhaFile");
+    RegisterAssociation(".lzh", true, false, ini.c_str());
+    ASSERT_EQ(ReadString(kClasses, ".lzh"), "Zibraklzh");
+
+    RegisterAssociation(".lzh", false, true, ini.c_str());
+
+    EXPECT_EQ(ReadString(kClasses, ".lzh"), "LhaFile");
+    EXPECT_EQ(ReadString(kClasses, "Zibraklzh\\shell\\open\\command"), OpenCommand());
+    EXPECT_EQ(ReadString(kClasses, "Zibraklzh\\DefaultIcon"), OwnIcon());
+}
+
+// Other software keeps entries under the extension's key; taking over and giving back
+// replace only the default value.
+TEST_F(AssociationTest, ForeignSubkeysAndValuesSurviveTakeOverAndGiveBack) {
+    const ExtensionGuard guard(kTestExtension);
+    const std::string ext = kTestExtension;
+    WriteString(kClasses, ext, nullptr, "ZbTestFile");
+    WriteString(kClasses, ext, "Content Type", "application/x-zbtest");
+    WriteString(kClasses, ext + "\\ShellNew", "NullFile", "");
+    WriteString(kClasses, ext + "\\OpenWithProgids", "OtherApp.zbtest", "");
+    WriteIni(ini, "OrigAsso", "zbtest", "ZbTestFile");
+
+    RegisterAssociation(kTestExtension, true, false, ini.c_str());
+    EXPECT_EQ(ReadString(kClasses, ext), kTestProgId);
+    EXPECT_EQ(ReadString(kClasses, ext + "\\ShellNew", "NullFile"), "");
+    EXPECT_EQ(ReadString(kClasses, ext + "\\OpenWithProgids", "OtherApp.zbtest"), "");
+
+    RegisterAssociation(kTestExtension, false, true, ini.c_str());
+    EXPECT_EQ(ReadString(kClasses, ext), "ZbTestFile");
+    EXPECT_EQ(ReadString(kClasses, ext, "Content Type"), "application/x-zbtest");
+    EXPECT_EQ(ReadString(kClasses, ext + "\\ShellNew", "NullFile"), "");
+    EXPECT_EQ(SubkeyCount(kClasses, ext), 2u);
+}
+
+// Without a record nothing says what to give back: another program's association stays,
+// and only Zibrak's own claim is withdrawn.
+TEST_F(AssociationTest, GiveBackWithoutRecordTouchesOnlyOwnClaim) {
+    const ExtensionGuard guard(kTestExtension);
+    const std::string ext = kTestExtension;
+
+    WriteString(kClasses, ext, nullptr, "OtherApp.zbtest");
+    RegisterAssociation(kTestExtension, false, true, ini.c_str());
+    EXPECT_EQ(ReadString(kClasses, ext), "OtherApp.zbtest");
+
+    // Only the claim in a key that holds nothing else: the key goes.
+    WriteString(kClasses, ext, nullptr, kTestProgId);
+    RegisterAssociation(kTestExtension, false, true, ini.c_str());
+    EXPECT_FALSE(KeyExists(kClasses, ext));
+
+    // With other contents the key stays, without a default value.
+    WriteString(kClasses, ext, nullptr, "ZIBRAKZBTEST");
+    WriteString(kClasses, ext + "\\ShellNew", "NullFile", "");
+    RegisterAssociation(kTestExtension, false, true, ini.c_str());
+    EXPECT_EQ(ReadString(kClasses, ext), kNoValue);
+    EXPECT_EQ(ReadString(kClasses, ext + "\\ShellNew", "NullFile"), "");
+
+    // An empty record is still a record: the extension had an empty association.
+    WriteString(kClasses, ext, nullptr, kTestProgId);
+    WriteIni(ini, "OrigAsso", "zbtest", "");
+    RegisterAssociation(kTestExtension, false, true, ini.c_str());
+    EXPECT_EQ(ReadString(kClasses, ext), "");
+}
+
+TEST_F(AssociationTest, SaveOriginalRecordsProgIdAndItsIcon) {
+    const ExtensionGuard guard(kTestExtension);
+    const std::string ext = kTestExtension;
+
+    // No key, then a key without a default value: nothing is recorded.
+    SaveOriginalAssociation(kTestExtension, ini.c_str());
+    WriteString(kClasses, ext + "\\ShellNew", "NullFile", "");
+    SaveOriginalAssociation(kTestExtension, ini.c_str());
+    EXPECT_EQ(ReadIni(ini, "OrigAsso", "zbtest"), kNoValue);
+    EXPECT_EQ(ReadIni(ini, "OrigIcon", "zbtest"), kNoValue);
+
+    WriteString(kClasses, ext, nullptr, "ZbTestFile");
+    WriteString(kClasses, "ZbTestFile\\DefaultIcon", nullptr, "C:\\Other\\t.exe,2");
+    SaveOriginalAssociation(kTestExtension, ini.c_str());
+    EXPECT_EQ(ReadIni(ini, "OrigAsso", "zbtest"), "ZbTestFile");
+    EXPECT_EQ(ReadIni(ini, "OrigIcon", "zbtest"), "C:\\Other\\t.exe,2");
+    DeleteTree(kClasses, "ZbTestFile");
+
+    // Once Zibrak owns the extension, its own ProgID and icon are what is recorded.
+    RegisterAssociation(kTestExtension, true, false, ini.c_str());
+    SaveOriginalAssociation(kTestExtension, ini.c_str());
+    EXPECT_EQ(ReadIni(ini, "OrigAsso", "zbtest"), kTestProgId);
+    EXPECT_EQ(ReadIni(ini, "OrigIcon", "zbtest"), OwnIcon());
+}
+
+namespace {
+
+// The twelve real extensions, each pointing at "Before" + name, and the recorded
+// associations "Orig" + name; Options and LoadedAssociations are put back afterwards.
+class UpdateTest : public AssociationTest {
+protected:
+    UpdateTest() : savedOptions_(Options), savedLoaded_(LoadedAssociations) {
+        for (const char* extension : kAssociationExtensions) {
+            guards_.push_back(std::make_unique<ExtensionGuard>(extension));
+            WriteString(kClasses, extension, nullptr, std::string("Before") + (extension + 1));
+            WriteIni(ini, "OrigAsso", extension + 1, std::string("Orig") + (extension + 1));
+        }
+        Options = OptionValues();
+        LoadedAssociations = {};
+        LoadedAssociations.NoIcon = Options.NoIcon;
+    }
+    ~UpdateTest() override {
+        Options = savedOptions_;
+        LoadedAssociations = savedLoaded_;
+    }
+
+private:
+    OptionValues savedOptions_;
+    AssociationFlags savedLoaded_;
+    std::vector<std::unique_ptr<ExtensionGuard>> guards_;
+};
+
+}  // namespace
+
+TEST_F(UpdateTest, OnlyTheChangedExtensionIsRewritten) {
+    Options.AssoTgz = true;
+    UpdateAssociations(ini.c_str());
+
+    for (const char* extension : kAssociationExtensions) {
+        const std::string name = extension + 1;
+        if (name == "tgz") {
+            EXPECT_EQ(ReadString(kClasses, extension), "Zibraktgz");
+            EXPECT_TRUE(KeyExists(kClasses, "Zibraktgz\\shell\\open\\command"));
+        } else {
+            EXPECT_EQ(ReadString(kClasses, extension), "Before" + name) << extension;
+            EXPECT_FALSE(KeyExists(kClasses, "Zibrak" + name)) << extension;
+        }
+    }
+}
+
+TEST_F(UpdateTest, ChangedNoIconRewritesAllTwelve) {
+    Options.AssoLzh = LoadedAssociations.AssoLzh = true;
+    Options.NoIcon = false;
+    LoadedAssociations.NoIcon = true;
+    UpdateAssociations(ini.c_str());
+
+    EXPECT_EQ(ReadString(kClasses, ".lzh"), "Zibraklzh");
+    for (const char* extension : kAssociationExtensions) {
+        const std::string name = extension + 1;
+        if (name != "lzh") {
+            EXPECT_EQ(ReadString(kClasses, extension), "Orig" + name);
+        }
+        EXPECT_EQ(ReadString(kClasses, "Zibrak" + name + "\\DefaultIcon"), OwnIcon()) << name;
+    }
+}
+
+TEST_F(UpdateTest, NothingChangedRewritesNothing) {
+    Options.AssoZip = LoadedAssociations.AssoZip = true;
+    UpdateAssociations(ini.c_str());
+    for (const char* extension : kAssociationExtensions) {
+        EXPECT_EQ(ReadString(kClasses, extension), std::string("Before") + (extension + 1));
+    }
+}
+
+namespace {
+
+const char kTreeRoot[] = "Software\\ZibrakTests\\Tree";
+
+// A key that refuses to be opened or deleted, for as long as the object lives.
+class LockedKey {
+public:
+    explicit LockedKey(const std::string& path) : path_(path) {
+        EXPLICIT_ACCESS_A deny = {};
+        deny.grfAccessPermissions = KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | DELETE;
+        deny.grfAccessMode = DENY_ACCESS;
+        deny.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+        deny.Trustee.ptstrName = const_cast<char*>("EVERYONE");
+        PACL acl = nullptr;
+        if (SetEntriesInAclA(1, &deny, nullptr, &acl) != ERROR_SUCCESS) return;
+        locked_ = SetNamedSecurityInfoA(const_cast<char*>(("CURRENT_USER\\" + path_).c_str()),
+                                        SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
+                                        nullptr, acl, nullptr) == ERROR_SUCCESS;
+        LocalFree(acl);
+        // Only a lock that really refuses access makes the case.
+        HKEY probe = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &probe) ==
+            ERROR_SUCCESS) {
+            RegCloseKey(probe);
+            locked_ = false;
+        }
+    }
+    ~LockedKey() {
+        SetNamedSecurityInfoA(const_cast<char*>(("CURRENT_USER\\" + path_).c_str()),
+                              SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              nullptr, nullptr);
+    }
+    bool locked() const { return locked_; }
+
+private:
+    std::string path_;
+    bool locked_ = false;
+};
+
+class DeleteKeyTreeTest : public ::testing::Test {
+protected:
+    ~DeleteKeyTreeTest() override { DeleteTree(HKEY_CURRENT_USER, "Software\\ZibrakTests"); }
+
+    RegKey openRoot() {
+        HKEY key = nullptr;
+        RegOpenKeyExA(HKEY_CURRENT_USER, kTreeRoot, 0, KEY_ENUMERATE_SUB_KEYS, &key);
+        return RegKey(key);
+    }
+};
+
+}  // namespace
+
+TEST_F(DeleteKeyTreeTest, RemovesNestedSubkeysAndKeepsTheKey) {
+    const std::string root = kTreeRoot;
+    WriteString(HKEY_CURRENT_USER, root, "Kept", "yes");
+    WriteString(HKEY_CURRENT_USER, root + "\\A\\B\\C", "v", "1");
+    WriteString(HKEY_CURRENT_USER, root + "\\A\\D", nullptr, "2");
+    WriteString(HKEY_CURRENT_USER, root + "\\E", nullptr, "3");
+    WriteString(HKEY_CURRENT_USER, root + "\\F\\G\\H\\I", nullptr, "4");
+
+    const RegKey key = openRoot();
+    ASSERT_TRUE(key);
+    DeleteKeyTree(key.get());
+
+    EXPECT_EQ(SubkeyCount(HKEY_CURRENT_USER, root), 0u);
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, root, "Kept"), "yes");
+}
+
+// A subkey that can be neither opened nor deleted is stepped over, and the rest still goes.
+TEST_F(DeleteKeyTreeTest, StepsOverSubkeyThatCannotBeRemoved) {
+    const std::string root = kTreeRoot;
+    WriteString(HKEY_CURRENT_USER, root + "\\A", nullptr, "1");
+    WriteString(HKEY_CURRENT_USER, root + "\\B\\Inner", nullptr, "2");
+    WriteString(HKEY_CURRENT_USER, root + "\\C\\Inner", nullptr, "3");
+    const LockedKey lock(root + "\\B");
+    if (!lock.locked()) GTEST_SKIP() << "the registry here does not take a denying ACL";
+
+    const RegKey key = openRoot();
+    ASSERT_TRUE(key);
+    DeleteKeyTree(key.get());
+
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, root + "\\A"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, root + "\\C"));
+    EXPECT_EQ(SubkeyCount(HKEY_CURRENT_USER, root), 1u);
+}

@@ -1,0 +1,197 @@
+#include <windows.h>
+#include <shlobj.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "shell/Associations.h"
+#include "shell/Install.h"
+#include "shell/tests/associations/RegistryHelpers.h"
+#include "tests/support/ScriptedPerson.h"
+#include "tests/support/TestFiles.h"
+
+using namespace association_tests;
+using testing_support::FileExists;
+using testing_support::MakeDir;
+using testing_support::PersonCall;
+using testing_support::RemoveTree;
+using testing_support::ScriptedPerson;
+using testing_support::TempDir;
+using testing_support::WriteTextFile;
+
+namespace {
+
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zibrak";
+const char kHelpLink[] = "ヘルプ.lnk";
+
+std::string ShellFolder(int id) {
+    char path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, path))) return "";
+    return path;
+}
+
+// Install and Uninstall touch fixed places of the prefix: the four link folders, the
+// uninstall entry and the twelve extensions. Everything is put back afterwards.
+class InstallTest : public ::testing::Test {
+protected:
+    InstallTest() {
+        for (const char* extension : kAssociationExtensions) {
+            guards_.push_back(std::make_unique<ExtensionGuard>(extension));
+        }
+    }
+    ~InstallTest() override {
+        for (const std::string* folder : {&commonDesktop, &userDesktop, &sendTo}) {
+            RemoveTree(*folder + "\\Zibrak.lnk");
+        }
+        for (const std::string* folder : {&commonPrograms, &userPrograms}) {
+            RemoveTree(*folder + "\\Zibrak");
+        }
+        DeleteTree(HKEY_LOCAL_MACHINE, kUninstallKey);
+        DeleteTree(HKEY_CLASSES_ROOT, "LhaFile");
+    }
+
+    void SetUp() override {
+        for (const std::string* folder :
+             {&commonDesktop, &userDesktop, &commonPrograms, &userPrograms, &sendTo}) {
+            ASSERT_FALSE(folder->empty()) << "a shell folder does not resolve here";
+        }
+    }
+
+    void expectProgramLink(const std::string& linkPath) {
+        const LinkParts link = ReadLink(linkPath);
+        ASSERT_TRUE(link.loaded) << linkPath;
+        EXPECT_EQ(link.target, executable);
+        EXPECT_EQ(link.workingDir, executableDir);
+        EXPECT_EQ(link.description, "Zibrak");
+    }
+    void expectHelpLink(const std::string& linkPath) {
+        const LinkParts link = ReadLink(linkPath);
+        ASSERT_TRUE(link.loaded) << linkPath;
+        EXPECT_EQ(link.target, executableDir + "\\readme.txt");
+        EXPECT_EQ(link.workingDir, executableDir);
+        EXPECT_EQ(link.description, "ヘルプ");
+    }
+
+    ScriptedPerson person;
+    TempDir dir;
+    const std::string ini = dir / "Zibrak.ini";
+    const std::string executable = ExecutablePath();
+    const std::string executableDir = DirectoryOf(executable);
+    const std::string commonDesktop = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+    const std::string userDesktop = ShellFolder(CSIDL_DESKTOPDIRECTORY);
+    const std::string commonPrograms = ShellFolder(CSIDL_COMMON_PROGRAMS);
+    const std::string userPrograms = ShellFolder(CSIDL_PROGRAMS);
+    const std::string sendTo = ShellFolder(CSIDL_SENDTO);
+
+private:
+    std::vector<std::unique_ptr<ExtensionGuard>> guards_;
+};
+
+}  // namespace
+
+TEST_F(InstallTest, InstallUsesAllUsersFoldersWritesEntryAndOpensReadme) {
+    WriteString(HKEY_CLASSES_ROOT, ".lzh", nullptr, "LhaFile");
+    WriteString(HKEY_CLASSES_ROOT, "LhaFile\\DefaultIcon", nullptr, "C:\\Lha\\lha.exe,0");
+
+    Install(ini.c_str());
+
+    expectProgramLink(commonDesktop + "\\Zibrak.lnk");
+    expectProgramLink(commonPrograms + "\\Zibrak\\Zibrak.lnk");
+    expectHelpLink(commonPrograms + "\\Zibrak\\" + kHelpLink);
+    EXPECT_FALSE(FileExists(userDesktop + "\\Zibrak.lnk"));
+    EXPECT_FALSE(FileExists(userPrograms + "\\Zibrak"));
+
+    // The path is quoted so that a blank in it cannot start a shorter name.
+    const std::string uninstall = "\"" + executable + "\" /u";
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Zibrak");
+    EXPECT_EQ(ValueSize(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), 7u);
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), uninstall);
+    EXPECT_EQ(ValueSize(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
+              uninstall.size() + 1);
+
+    // Recorded, not changed.
+    EXPECT_EQ(ReadIni(ini, "OrigAsso", "lzh"), "LhaFile");
+    EXPECT_EQ(ReadIni(ini, "OrigIcon", "lzh"), "C:\\Lha\\lha.exe,0");
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, ".lzh"), "LhaFile");
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Zibraklzh"));
+
+    const std::vector<PersonCall> opened = person.callsOf(PersonCall::OpenDocument);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].text, executableDir + "\\readme.txt");
+}
+
+TEST_F(InstallTest, SecondInstallReplacesEntryAndRecordsAgain) {
+    Install(ini.c_str());
+    WriteString(HKEY_LOCAL_MACHINE, kUninstallKey, "Stale", "old");
+    WriteString(HKEY_LOCAL_MACHINE, std::string(kUninstallKey) + "\\Old\\Deeper", nullptr, "x");
+    RegisterAssociation(".zip", true, false, ini.c_str());
+
+    Install(ini.c_str());
+
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "Stale"), kNoValue);
+    EXPECT_EQ(SubkeyCount(HKEY_LOCAL_MACHINE, kUninstallKey), 0u);
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Zibrak");
+    EXPECT_EQ(ReadIni(ini, "OrigAsso", "zip"), "Zibrakzip");
+    EXPECT_EQ(person.callsOf(PersonCall::OpenDocument).size(), 2u);
+}
+
+// A folder named like the link makes saving it fail, so the fallback is taken.
+TEST_F(InstallTest, DesktopFallsBackOnItsOwn) {
+    ASSERT_TRUE(MakeDir(commonDesktop + "\\Zibrak.lnk"));
+
+    Install(ini.c_str());
+
+    expectProgramLink(userDesktop + "\\Zibrak.lnk");
+    expectProgramLink(commonPrograms + "\\Zibrak\\Zibrak.lnk");
+    EXPECT_FALSE(FileExists(userPrograms + "\\Zibrak"));
+}
+
+TEST_F(InstallTest, ProgramsMenuFallsBackOnItsOwn) {
+    ASSERT_TRUE(MakeDir(commonPrograms + "\\Zibrak"));
+    ASSERT_TRUE(MakeDir(commonPrograms + "\\Zibrak\\Zibrak.lnk"));
+
+    Install(ini.c_str());
+
+    expectProgramLink(userPrograms + "\\Zibrak\\Zibrak.lnk");
+    expectHelpLink(userPrograms + "\\Zibrak\\" + kHelpLink);
+    expectProgramLink(commonDesktop + "\\Zibrak.lnk");
+    EXPECT_FALSE(FileExists(userDesktop + "\\Zibrak.lnk"));
+}
+
+TEST_F(InstallTest, UninstallCleansEveryPlaceAndGivesBack) {
+    WriteString(HKEY_CLASSES_ROOT, ".lzh", nullptr, "LhaFile");
+    Install(ini.c_str());
+    RegisterAssociation(".lzh", true, false, ini.c_str());
+    // Links in the places Install did not use, as an earlier install or the settings window
+    // may have left them.
+    ASSERT_TRUE(WriteTextFile(userDesktop + "\\Zibrak.lnk", "link"));
+    ASSERT_TRUE(MakeDir(userPrograms + "\\Zibrak"));
+    ASSERT_TRUE(WriteTextFile(userPrograms + "\\Zibrak\\Zibrak.lnk", "link"));
+    ASSERT_TRUE(WriteTextFile(userPrograms + "\\Zibrak\\" + kHelpLink, "link"));
+    ASSERT_TRUE(WriteTextFile(sendTo + "\\Zibrak.lnk", "link"));
+
+    Uninstall(ini.c_str());
+
+    for (const std::string* folder : {&commonDesktop, &userDesktop, &sendTo}) {
+        EXPECT_FALSE(FileExists(*folder + "\\Zibrak.lnk")) << *folder;
+    }
+    EXPECT_FALSE(FileExists(commonPrograms + "\\Zibrak"));
+    EXPECT_FALSE(FileExists(userPrograms + "\\Zibrak"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, ".lzh"), "LhaFile");
+}
+
+TEST_F(InstallTest, UninstallKeepsProgramsFolderHoldingForeignFile) {
+    Install(ini.c_str());
+    const std::string folder = commonPrograms + "\\Zibrak";
+    ASSERT_TRUE(WriteTextFile(folder + "\\notes.txt", "mine"));
+
+    Uninstall(ini.c_str());
+
+    EXPECT_TRUE(FileExists(folder + "\\notes.txt"));
+    EXPECT_FALSE(FileExists(folder + "\\Zibrak.lnk"));
+    EXPECT_FALSE(FileExists(folder + "\\" + kHelpLink));
+}
