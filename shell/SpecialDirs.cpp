@@ -1,0 +1,106 @@
+#include "shell/SpecialDirs.h"
+
+#include <shlobj.h>
+
+#include <string>
+
+#include "base/Handles.h"
+#include "base/Paths.h"
+
+namespace {
+
+// Cuts text at its last separator, if it has one. The scan steps over double-byte
+// characters so that a name like "表.exe" (trail byte 0x5C) is not cut inside.
+void CutAtLastSeparator(char* text) {
+    const int at = LastSeparator(text);
+    if (at >= 0) text[at] = '\0';
+}
+
+// Removes one trailing separator, but never the trail byte of a final double-byte
+// character ("C:\\ソ" ends in 0x5C and is not a separator).
+void RemoveTrailingSeparator(char* text) {
+    const int length = static_cast<int>(lstrlenA(text));
+    if (length > 0 && LastSeparator(text) == length - 1) text[length - 1] = '\0';
+}
+
+bool GetShellFolder(char* buffer, int id, HWND ownerWindow) {
+    ItemList items;
+    if (FAILED(SHGetSpecialFolderLocation(ownerWindow, id, items.out()))) return false;
+    return SHGetPathFromIDListA(items.get(), buffer) != FALSE;
+}
+
+bool IsDirectoryEntry(const char* path) {
+    WIN32_FIND_DATAA found;
+    const FindHandle search(FindFirstFileA(path, &found));
+    return search.valid() && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+}  // namespace
+
+bool GetSpecialDir(char* buffer, int id, HWND ownerWindow) {
+    buffer[0] = '\0';
+    switch (id) {
+    case DIR_WINDOWS:
+        GetWindowsDirectoryA(buffer, MAX_PATH);
+        break;
+    case DIR_SYSTEM:
+        GetSystemDirectoryA(buffer, MAX_PATH);
+        break;
+    case DIR_TEMP:
+        GetTempPathA(MAX_PATH, buffer);
+        break;
+    case DIR_MODULE:
+        GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+        CutAtLastSeparator(buffer);
+        break;
+    default:
+        if (!GetShellFolder(buffer, id, ownerWindow)) return false;
+        break;
+    }
+    RemoveTrailingSeparator(buffer);
+    return true;
+}
+
+void MakeDirs(const char* path) {
+    if (IsDirectoryEntry(path)) return;
+
+    std::string walk(path);
+    for (size_t i = 0; i < walk.size(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(walk[i]);
+        if (IsDbcsLead(byte)) {
+            ++i;  // the trail byte may be 0x5C
+            continue;
+        }
+        if (byte != '\\') continue;
+        const std::string prefix = walk.substr(0, i);
+        // A drive prefix such as "C:" fails to be created, harmlessly.
+        if (!IsDirectoryEntry(prefix.c_str())) CreateDirectoryA(prefix.c_str(), nullptr);
+    }
+}
+
+bool CreateShortcut(const char* target, const char* folder, const char* name) {
+    const ComScope com;
+    ComPtr<IShellLinkA> link;
+    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IShellLinkA, link.out());
+    if (FAILED(result)) return false;
+
+    std::string workingDir(target);
+    CutAtLastSeparator(&workingDir[0]);
+    link->SetPath(target);
+    link->SetDescription(name);
+    link->SetWorkingDirectory(workingDir.c_str());
+
+    ComPtr<IPersistFile> file;
+    result = link->QueryInterface(IID_IPersistFile, file.out());
+    if (FAILED(result)) return false;
+
+    const std::string linkPath = std::string(folder) + "\\" + name + ".lnk";
+    WCHAR widePath[MAX_PATH] = {};
+    // Too long for the buffer: the conversion leaves it unterminated, so nothing is saved.
+    if (MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, widePath, MAX_PATH) == 0) {
+        return false;
+    }
+    result = file->Save(widePath, TRUE);
+    return SUCCEEDED(result);
+}
