@@ -1,0 +1,283 @@
+// Path and file helpers shared by the stand-in extractors and writers.
+#include "standins/formats.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+
+namespace standin {
+namespace {
+
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE h) : h_(h) {}
+    ~FileHandle() {
+        if (valid()) CloseHandle(h_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+    HANDLE get() const { return h_; }
+    void close() {
+        if (valid()) CloseHandle(h_);
+        h_ = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE h_;
+};
+
+// A Shift-JIS trail byte may be 0x5C ('\\'), so separators are only looked for at
+// character starts.
+bool IsLead(char c) {
+    return IsDBCSLeadByte(static_cast<BYTE>(c)) != 0;
+}
+
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+bool EndsWithSeparator(const std::string& s) {
+    bool last = false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (IsLead(s[i]) && i + 1 < s.size()) {
+            ++i;
+            last = false;
+        } else {
+            last = IsSeparator(s[i]);
+        }
+    }
+    return last;
+}
+
+bool IsDeviceName(const std::string& part) {
+    std::string base = part.substr(0, part.find('.'));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
+        base == "CONOUT$")
+        return true;
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
+// Splits an entry name into its components; false for anything that could leave the
+// destination: a leading separator, a drive or stream colon, "..", a device name.
+bool SplitName(const std::string& name, std::vector<std::string>& parts) {
+    parts.clear();
+    if (name.empty() || IsSeparator(name[0])) return false;
+    std::string part;
+    auto flush = [&]() {
+        if (part.empty() || part == ".") {
+            part.clear();
+            return true;
+        }
+        // Windows drops trailing dots and spaces, so ".. " would still mean "..".
+        if (part.find_first_not_of(". ") == std::string::npos) return false;
+        if (IsDeviceName(part)) return false;
+        parts.push_back(part);
+        part.clear();
+        return true;
+    };
+    for (size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        if (IsLead(c) && i + 1 < name.size()) {
+            part += c;
+            part += name[++i];
+            continue;
+        }
+        if (static_cast<unsigned char>(c) < 0x20 || c == ':') return false;
+        if (IsSeparator(c)) {
+            if (!flush()) return false;
+        } else {
+            part += c;
+        }
+    }
+    if (!flush()) return false;
+    return !parts.empty();
+}
+
+bool SetDosTime(HANDLE h, uint32_t dosTime) {
+    FILETIME local, utc;
+    if (!DosDateTimeToFileTime(HIWORD(dosTime), LOWORD(dosTime), &local)) return false;
+    if (!LocalFileTimeToFileTime(&local, &utc)) return false;
+    return SetFileTime(h, nullptr, nullptr, &utc) != 0;
+}
+
+bool WriteAll(HANDLE h, const void* data, size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        DWORD chunk = size > (1u << 24) ? (1u << 24) : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!WriteFile(h, p, chunk, &written, nullptr) || written != chunk) return false;
+        p += chunk;
+        size -= chunk;
+    }
+    return true;
+}
+
+const uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
+
+}  // namespace
+
+bool SafeJoin(const std::string& destDir, const std::string& name, std::string& out) {
+    std::vector<std::string> parts;
+    if (!SplitName(name, parts)) return false;
+    out = destDir;
+    if (!out.empty() && !EndsWithSeparator(out)) out += '\\';
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i) out += '\\';
+        out += parts[i];
+    }
+    return true;
+}
+
+void CreateParents(const std::string& path) {
+    bool afterName = false;  // the previous character was part of a name, not ':' or a separator
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (IsLead(path[i]) && i + 1 < path.size()) {
+            ++i;
+            afterName = true;
+            continue;
+        }
+        // The root ("C:\\" or leading separators) cannot be created and is skipped.
+        if (IsSeparator(path[i]) && afterName) CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+        afterName = !IsSeparator(path[i]) && path[i] != ':';
+    }
+}
+
+bool WriteEntryFile(const ExtractOptions& options, const std::string& name, const void* data,
+                    size_t size, uint32_t dosTime) {
+    std::string path;
+    if (!SafeJoin(options.destDir, name, path)) return false;
+    DWORD attrs = GetFileAttributesA(path.c_str());
+    if (attrs != INVALID_FILE_ATTRIBUTES) {
+        if (attrs & FILE_ATTRIBUTE_DIRECTORY) return false;
+        if (!options.overwrite) return true;
+        if (attrs & FILE_ATTRIBUTE_READONLY)
+            SetFileAttributesA(path.c_str(), attrs & ~FILE_ATTRIBUTE_READONLY);
+    }
+    CreateParents(path);
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return false;
+    if (!WriteAll(file.get(), data, size)) {
+        file.close();
+        DeleteFileA(path.c_str());
+        return false;
+    }
+    if (dosTime != 0) SetDosTime(file.get(), dosTime);
+    return true;
+}
+
+bool MakeEntryDir(const ExtractOptions& options, const std::string& name) {
+    std::string path;
+    if (!SafeJoin(options.destDir, name, path)) return false;
+    CreateParents(path);
+    if (CreateDirectoryA(path.c_str(), nullptr)) return true;
+    DWORD attrs = GetFileAttributesA(path.c_str());
+    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ReadFilePart(const std::string& path, uint64_t offset, size_t maxBytes, std::string& data,
+                  uint64_t& fileSize) {
+    data.clear();
+    fileSize = 0;
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return false;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file.get(), &size)) return false;
+    fileSize = static_cast<uint64_t>(size.QuadPart);
+    if (offset >= fileSize) return true;
+    uint64_t want = fileSize - offset;
+    if (want > maxBytes) want = maxBytes;
+    LARGE_INTEGER pos;
+    pos.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(file.get(), pos, nullptr, FILE_BEGIN)) return false;
+    data.resize(static_cast<size_t>(want));
+    size_t done = 0;
+    while (done < data.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(data.size() - done, 1u << 24));
+        DWORD got = 0;
+        if (!ReadFile(file.get(), &data[done], chunk, &got, nullptr)) {
+            data.clear();
+            return false;
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    data.resize(done);
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& data) {
+    // A 32-bit process cannot hold more than this in one piece anyway.
+    const size_t kLimit = 0x40000000;
+    uint64_t size = 0;
+    if (!ReadFilePart(path, 0, kLimit, data, size)) return false;
+    if (size > kLimit) {
+        data.clear();
+        return false;
+    }
+    return true;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& data) {
+    std::string temp = path + ".~zbtmp";
+    {
+        FileHandle file(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.valid()) return false;
+        if (!WriteAll(file.get(), data.data(), data.size())) {
+            file.close();
+            DeleteFileA(temp.c_str());
+            return false;
+        }
+    }
+    if (!MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileA(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+uint32_t UnixTimeToDos(uint32_t unixTime) {
+    uint64_t t = static_cast<uint64_t>(unixTime) * 10000000ULL + kUnixEpochAsFileTime;
+    FILETIME utc, local;
+    utc.dwLowDateTime = static_cast<DWORD>(t);
+    utc.dwHighDateTime = static_cast<DWORD>(t >> 32);
+    WORD date = 0, time = 0;
+    if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToDosDateTime(&local, &date, &time))
+        return 0;
+    return (static_cast<uint32_t>(date) << 16) | time;
+}
+
+uint32_t DosTimeToUnix(uint32_t dosTime) {
+    FILETIME local, utc;
+    if (!DosDateTimeToFileTime(HIWORD(dosTime), LOWORD(dosTime), &local)) return 0;
+    if (!LocalFileTimeToFileTime(&local, &utc)) return 0;
+    uint64_t t = (static_cast<uint64_t>(utc.dwHighDateTime) << 32) | utc.dwLowDateTime;
+    if (t < kUnixEpochAsFileTime) return 0;
+    uint64_t secs = (t - kUnixEpochAsFileTime) / 10000000ULL;
+    return secs > 0xFFFFFFFFULL ? 0 : static_cast<uint32_t>(secs);
+}
+
+std::string Utf8ToAnsi(const std::string& utf8) {
+    if (utf8.empty() || utf8.size() > 0x7FFFFFFF) return std::string();
+    int size = static_cast<int>(utf8.size());
+    int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
+    if (wide <= 0) return std::string();
+    std::wstring w(wide, L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, &w[0], wide);
+    BOOL lossy = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), wide, nullptr, 0, nullptr,
+                                &lossy);
+    if (n <= 0 || lossy) return std::string();
+    std::string out(n, '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), wide, &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+}  // namespace standin

@@ -1,0 +1,65 @@
+// The three exports of one stand-in archiver DLL. The build compiles this file once per DLL:
+// STANDIN_DLL names the identity (Unlha, UnZip, Zip, Cab, Unrar, Unarj, Tar), STANDIN_PREFIX
+// the export prefix, and STANDIN_NO_VERSION / STANDIN_NO_COMMAND / STANDIN_NO_CHECK leave an
+// export out for the test variants.
+#include <windows.h>
+
+#include <cstring>
+
+#include "standins/command.h"
+
+#if !defined(STANDIN_DLL) || !defined(STANDIN_PREFIX)
+#error "STANDIN_DLL and STANDIN_PREFIX must be defined"
+#endif
+
+#define STANDIN_JOIN_(a, b) a##b
+#define STANDIN_JOIN(a, b) STANDIN_JOIN_(a, b)
+
+namespace {
+
+const standin::Dll kDll = standin::Dll::STANDIN_DLL;
+
+std::string EntryName(const char* suffix) {
+    return std::string(standin::IdentityOf(kDll).exportPrefix) + suffix;
+}
+
+// Copies text into the caller's buffer, cut to fit and always terminated.
+[[maybe_unused]] void CopyOutput(const std::string& text, LPSTR output, DWORD outputSize) {
+    if (!output || outputSize == 0) return;
+    size_t n = text.size() < outputSize - 1 ? text.size() : outputSize - 1;
+    memcpy(output, text.data(), n);
+    output[n] = '\0';
+}
+
+}  // namespace
+
+extern "C" {
+
+#ifndef STANDIN_NO_VERSION
+__declspec(dllexport) WORD WINAPI STANDIN_JOIN(STANDIN_PREFIX, GetVersion)(void) {
+    standin::AppendJournal(kDll, EntryName("GetVersion"), std::string());
+    return standin::IdentityOf(kDll).version;
+}
+#endif
+
+#ifndef STANDIN_NO_COMMAND
+__declspec(dllexport) int WINAPI STANDIN_PREFIX(HWND, LPCSTR commandText, LPSTR output,
+                                                DWORD outputSize) {
+    std::string text = commandText ? commandText : "";
+    standin::AppendJournal(kDll, EntryName(""), text);
+    std::string message;
+    int result = standin::RunCommand(kDll, text, message);
+    CopyOutput(message, output, outputSize);
+    return result;
+}
+#endif
+
+#ifndef STANDIN_NO_CHECK
+__declspec(dllexport) BOOL WINAPI STANDIN_JOIN(STANDIN_PREFIX, CheckArchive)(LPCSTR path, int) {
+    std::string text = path ? path : "";
+    standin::AppendJournal(kDll, EntryName("CheckArchive"), text);
+    return !text.empty() && standin::AcceptsArchive(kDll, text) ? 1 : 0;
+}
+#endif
+
+}  // extern "C"

@@ -1,0 +1,96 @@
+// The archive formats the stand-in archiver DLLs read and write.
+// Paths are in the system code page (Shift-JIS under a Japanese locale) and are used
+// with the ANSI Win32 file functions; names inside archives are stored as those bytes.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+enum class Kind { None, Lzh, Zip, Cab, Rar, Arj, Tar, Gzip };
+
+// Looks at the file's content, never at its name. Gzip means any gzip stream
+// (a .tar.gz or a single compressed file).
+Kind DetectKind(const std::string& path);
+
+// One thing to put into an archive.
+struct Item {
+    std::string name;        // name inside the archive, '\\'-separated, relative
+    std::string sourcePath;  // file on disk; empty for a directory entry
+    bool isDir = false;
+    uint64_t size = 0;
+    uint32_t dosTime = 0;    // MS-DOS date (high word) and time (low word), local time
+    uint32_t attributes = 0; // Windows file attributes
+};
+
+// What an extraction may do.
+struct ExtractOptions {
+    std::string destDir;     // ends with '\\'
+    bool overwrite = false;  // false: an existing file is kept as it is
+};
+
+// Writers return false and leave no archive behind when they cannot write it whole.
+bool WriteZip(const std::string& archive, const std::vector<Item>& items, bool deflate);
+bool WriteTar(const std::string& archive, const std::vector<Item>& items, bool gzip);
+// keepExisting: entries of an archive already there stay unless an item replaces them
+// (LHA's "a" adds to an archive).
+bool WriteLzh(const std::string& archive, const std::vector<Item>& items, bool keepExisting);
+bool WriteCab(const std::string& archive, const std::vector<Item>& items);  // uncompressed folder
+
+// Extractors return false when the archive cannot be read at all. An entry whose method
+// they cannot decode, or whose name would leave destDir (absolute, drive, ".."), is skipped
+// without touching any file; the other entries are still extracted.
+bool ExtractZip(const std::string& archive, const ExtractOptions& options);
+bool ExtractTar(const std::string& archive, const ExtractOptions& options);  // plain or gzip
+bool ExtractLzh(const std::string& archive, const ExtractOptions& options);
+bool ExtractCab(const std::string& archive, const ExtractOptions& options);
+bool ExtractRar(const std::string& archive, const ExtractOptions& options);  // stored entries
+bool ExtractArj(const std::string& archive, const ExtractOptions& options);  // stored entries
+
+// Shared by the extractors (common.cpp).
+// Joins destDir and an entry name ('/' or '\\' separated); false when the name is absolute,
+// has a drive or a ".." component, or is empty.
+bool SafeJoin(const std::string& destDir, const std::string& name, std::string& out);
+// Creates every missing directory along path up to its last separator.
+void CreateParents(const std::string& path);
+// Writes one extracted file at destDir + name: keeps an existing file unless overwrite,
+// creates the folders on the way, sets the modification time from dosTime when nonzero.
+bool WriteEntryFile(const ExtractOptions& options, const std::string& name,
+                    const void* data, size_t size, uint32_t dosTime);
+bool MakeEntryDir(const ExtractOptions& options, const std::string& name);
+// Reads a whole file; false when it cannot be opened.
+bool ReadWholeFile(const std::string& path, std::string& data);
+
+// Reads at most maxBytes from offset; fileSize receives the file's size. False when the
+// file cannot be opened or read (data is then empty).
+bool ReadFilePart(const std::string& path, uint64_t offset, size_t maxBytes, std::string& data,
+                  uint64_t& fileSize);
+// Writes a whole file through a temporary beside it, so a failure leaves the old file or none.
+bool WriteFileAtomically(const std::string& path, const std::string& data);
+// MS-DOS local date/time <-> Unix time (UTC). 0 when the time cannot be converted.
+uint32_t UnixTimeToDos(uint32_t unixTime);
+uint32_t DosTimeToUnix(uint32_t dosTime);
+// UTF-8 to the system code page; empty when a character has no equivalent there.
+std::string Utf8ToAnsi(const std::string& utf8);
+
+// Added by the DLL side (zip.cpp): a ZIP whose entries are encrypted with the traditional
+// PKWARE scheme under password (not empty).
+bool WriteZipEncrypted(const std::string& archive, const std::vector<Item>& items, bool deflate,
+                       const std::string& password);
+// The password ExtractZip uses for encrypted entries: ARCHIVER_PASSWORD, empty when unset
+// (encrypted entries are then skipped).
+std::string ArchivePassword();
+
+// Extracts with the extractor that reads kind; false for Kind::None or an unreadable archive.
+bool ExtractArchive(Kind kind, const std::string& archive, const ExtractOptions& options);
+
+// Shift-JIS-safe name helpers (helpers.cpp). Every scan steps over double-byte characters,
+// whose trail byte may be 0x5C ('\\').
+bool IsLeadByte(unsigned char c);  // 0x81-0x9F, 0xE0-0xFC
+// name with every single-byte `from` replaced by `to`; trail bytes are left alone.
+std::string ReplaceSeparators(const std::string& name, char from, char to);
+// Index of the last '\\' or '/' that is a character of its own, or std::string::npos.
+size_t LastSeparatorIndex(const std::string& path);
+
+}  // namespace standin

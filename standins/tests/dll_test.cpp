@@ -1,0 +1,528 @@
+// The stand-in DLLs driven as the program drives them: loaded with LoadLibraryA, entry points
+// found by name, command texts as the templates produce them.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "standins/command.h"
+#include "tests/support/TestFiles.h"
+
+using testing_support::FileExists;
+using testing_support::GetEnv;
+using testing_support::IsDirectory;
+using testing_support::MakeDir;
+using testing_support::ReadTextFile;
+using testing_support::TempDir;
+using testing_support::WriteTextFile;
+
+namespace {
+
+using VersionFn = WORD(WINAPI*)();
+using CommandFn = int(WINAPI*)(HWND, LPCSTR, LPSTR, DWORD);
+using CheckFn = BOOL(WINAPI*)(LPCSTR, int);
+
+// The build passes a Linux path; Wine reaches it through drive Z:.
+std::string StandinDir() {
+    std::string dir = GetEnv("ZIBRAK_STANDIN_DIR");
+    if (!dir.empty() && dir[0] == '/') {
+        std::replace(dir.begin(), dir.end(), '/', '\\');
+        dir = "Z:" + dir;
+    }
+    return dir;
+}
+
+class Module {
+public:
+    explicit Module(const std::string& path) : module_(LoadLibraryA(path.c_str())) {}
+    ~Module() {
+        if (module_) FreeLibrary(module_);
+    }
+    Module(const Module&) = delete;
+    Module& operator=(const Module&) = delete;
+    bool loaded() const { return module_ != nullptr; }
+    template <class Fn>
+    Fn find(const std::string& name) const {
+        return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module_, name.c_str())));
+    }
+
+private:
+    HMODULE module_;
+};
+
+// One stand-in DLL, loaded for the duration of a call.
+struct Archiver {
+    const char* file;
+    const char* prefix;
+};
+const Archiver kUnlha{"Unlha32.dll", "Unlha"};
+const Archiver kUnZip{"UnZip32.dll", "UnZip"};
+const Archiver kZip{"Zip32j.dll", "Zip"};
+const Archiver kCab{"Cab32.dll", "Cab"};
+const Archiver kUnrar{"Unrar32.dll", "Unrar"};
+const Archiver kUnarj{"Unarj32j.dll", "Unarj"};
+const Archiver kTar{"Tar32.dll", "Tar"};
+
+std::string PathOf(const Archiver& a) { return StandinDir() + "\\" + a.file; }
+
+// The DLL's result; -1 when it cannot be loaded or lacks the export.
+int Call(const Archiver& a, const std::string& text) {
+    Module module(PathOf(a));
+    auto command = module.find<CommandFn>(a.prefix);
+    if (!command) return -1;
+    return command(nullptr, text.c_str(), nullptr, 0);
+}
+
+int Check(const Archiver& a, const std::string& path) {
+    Module module(PathOf(a));
+    auto check = module.find<CheckFn>(std::string(a.prefix) + "CheckArchive");
+    if (!check) return -1;
+    return check(path.c_str(), 0);
+}
+
+// A template filled as the program fills it: each %s receives one argument.
+std::string Fill(const std::string& templ, const std::string& first, const std::string& second) {
+    std::vector<char> buffer(templ.size() + first.size() + second.size() + 16);
+    snprintf(buffer.data(), buffer.size(), templ.c_str(), first.c_str(), second.c_str());
+    return buffer.data();
+}
+
+std::string Quote(const std::string& s) { return "\"" + s + "\""; }
+
+// base\top.txt, base\表\ソ.txt, base\表\sub\deep.txt and the empty folder base\表\空:
+// "表" and "ソ" end in the byte 0x5C.
+void MakeTree(const std::string& base) {
+    ASSERT_TRUE(MakeDir(base));
+    ASSERT_TRUE(MakeDir(base + "\\表"));
+    ASSERT_TRUE(MakeDir(base + "\\表\\sub"));
+    ASSERT_TRUE(MakeDir(base + "\\表\\空"));
+    ASSERT_TRUE(WriteTextFile(base + "\\top.txt", "top\r\n"));
+    ASSERT_TRUE(WriteTextFile(base + "\\表\\ソ.txt", "ソース"));
+    ASSERT_TRUE(WriteTextFile(base + "\\表\\sub\\deep.txt", std::string(5000, 'd')));
+}
+
+// The file-list argument for top.txt and the folder 表, as the program builds it.
+std::string FileList(const std::string& base) {
+    return Quote(base + "\\") + " \"top.txt\" \"表\\*.*\" ";
+}
+
+void ListInto(const std::string& dir, const std::string& prefix, std::vector<std::string>& out) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out.push_back(prefix + name + "\\");
+            ListInto(dir + "\\" + name, prefix + name + "\\", out);
+        } else {
+            std::string content;
+            ReadTextFile(dir + "\\" + name, content);
+            out.push_back(prefix + name + "=" + std::to_string(content.size()));
+        }
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+}
+
+// Every file (with its size) and folder below dir, sorted.
+std::string ListTree(const std::string& dir) {
+    std::vector<std::string> names;
+    ListInto(dir, "", names);
+    std::sort(names.begin(), names.end());
+    std::string out;
+    for (const std::string& n : names) out += n + "|";
+    return out;
+}
+
+const char kTree[] = "top.txt=5|表\\|表\\sub\\|表\\sub\\deep.txt=5000|表\\ソ.txt=6|表\\空\\|";
+const char kTreeWithoutEmpty[] = "top.txt=5|表\\|表\\sub\\|表\\sub\\deep.txt=5000|表\\ソ.txt=6|";
+
+std::string Content(const std::string& path) {
+    std::string s;
+    return ReadTextFile(path, s) ? s : "<missing>";
+}
+
+std::string SizeText(const std::string& path) {
+    std::string s;
+    ReadTextFile(path, s);
+    return std::to_string(s.size());
+}
+
+struct Format {
+    const char* label;
+    Archiver packer;
+    const char* compress;  // compress template
+    const char* extension;
+    Archiver unpacker;
+    const char* extract;    // extract template
+    const char* overwrite;  // switch before it that replaces files, or null
+    const char* tree;       // what a round trip gives
+};
+const Format kFormats[] = {
+    {"LZH", kUnlha, "a -x1 -r2 -a1 -jm2 %s %s", "lzh", kUnlha, "e -c1 -a1 -x1 -jyc  %s %s",
+     " -m1 ", kTree},
+    {"ZIP", kZip, "-r -S %s %s", "zip", kUnZip, "-x %s %s", " -o ", kTree},
+    {"CAB", kCab, "-a -r -mz %s %s", "cab", kCab, "-x %s %s", " -o ", kTreeWithoutEmpty},
+    {"TGZ", kTar, "cvfz %s %s", "tar.gz", kTar, "xvf %s %s", nullptr, kTree},
+};
+
+// Packs the tree of MakeTree below dir\base into dir\pack.<extension>.
+std::string Pack(const Format& f, const TempDir& dir) {
+    std::string archive = dir / (std::string("pack.") + f.extension);
+    std::string text = Fill(f.compress, Quote(archive), FileList(dir / "base"));
+    EXPECT_EQ(0, Call(f.packer, text)) << f.label;
+    return archive;
+}
+
+}  // namespace
+
+TEST(StandinDlls, ExportTheirEntryPointsByUndecoratedNames) {
+    const Archiver all[] = {kUnlha, kUnZip, kZip, kCab, kUnrar, kUnarj, kTar};
+    std::vector<WORD> versions;
+    for (const Archiver& a : all) {
+        Module module(PathOf(a));
+        ASSERT_TRUE(module.loaded()) << a.file;
+        auto version = module.find<VersionFn>(std::string(a.prefix) + "GetVersion");
+        ASSERT_NE(nullptr, version) << a.file;
+        EXPECT_NE(nullptr, module.find<CommandFn>(a.prefix)) << a.file;
+        EXPECT_NE(nullptr, module.find<CheckFn>(std::string(a.prefix) + "CheckArchive")) << a.file;
+        EXPECT_EQ(nullptr, module.find<CommandFn>(std::string(a.prefix) + "@16")) << a.file;
+        versions.push_back(version());
+    }
+    EXPECT_EQ(267, versions[0]);
+    std::sort(versions.begin(), versions.end());
+    EXPECT_EQ(versions.end(), std::unique(versions.begin(), versions.end()));
+
+    Module zcrypt(StandinDir() + "\\Zcrypt32.dll");
+    EXPECT_TRUE(zcrypt.loaded());
+}
+
+TEST(StandinDlls, VariantsLackExactlyOneExport) {
+    struct Row {
+        const char* folder;
+        bool version, command, check;
+    };
+    const Row rows[] = {
+        {"nocheck", true, true, false},
+        {"nocommand", true, false, true},
+        {"noversion", false, true, true},
+    };
+    for (const Row& row : rows) {
+        Module module(StandinDir() + "\\variants\\" + row.folder + "\\Unlha32.dll");
+        ASSERT_TRUE(module.loaded()) << row.folder;
+        EXPECT_EQ(row.version, module.find<VersionFn>("UnlhaGetVersion") != nullptr) << row.folder;
+        EXPECT_EQ(row.command, module.find<CommandFn>("Unlha") != nullptr) << row.folder;
+        EXPECT_EQ(row.check, module.find<CheckFn>("UnlhaCheckArchive") != nullptr) << row.folder;
+    }
+}
+
+TEST(StandinDlls, RoundTripKeepsNamesWithTrailBackslashesAndFolders) {
+    for (const Format& f : kFormats) {
+        TempDir dir;
+        MakeTree(dir / "base");
+        std::string archive = Pack(f, dir);
+        ASSERT_TRUE(FileExists(archive)) << f.label;
+        std::string dest = dir / "出力\\data\\";  // missing folders are created
+        EXPECT_EQ(0, Call(f.unpacker, Fill(f.extract, Quote(archive), Quote(dest)))) << f.label;
+        EXPECT_EQ(f.tree, ListTree(dest)) << f.label;
+        EXPECT_EQ("ソース", Content(dest + "表\\ソ.txt")) << f.label;
+    }
+}
+
+TEST(StandinDlls, ExtractionKeepsExistingFilesUnlessTheSwitchIsGiven) {
+    for (const Format& f : kFormats) {
+        TempDir dir;
+        MakeTree(dir / "base");
+        std::string archive = Pack(f, dir);
+        std::string dest = dir / "out\\";
+        std::string text = Fill(f.extract, Quote(archive), Quote(dest));
+        ASSERT_EQ(0, Call(f.unpacker, text)) << f.label;
+        ASSERT_TRUE(WriteTextFile(dest + "top.txt", "changed"));
+
+        EXPECT_EQ(0, Call(f.unpacker, text)) << f.label;
+        EXPECT_EQ("changed", Content(dest + "top.txt")) << f.label;
+        if (f.overwrite) {
+            EXPECT_EQ(0, Call(f.unpacker, f.overwrite + text)) << f.label;
+            EXPECT_EQ("top\r\n", Content(dest + "top.txt")) << f.label;
+        }
+    }
+}
+
+TEST(StandinDlls, LhaAddKeepsEntriesOfTheArchiveAlreadyThere) {
+    TempDir dir;
+    MakeTree(dir / "base");
+    std::string archive = dir / "pack.lzh";
+    std::string base = Quote(dir / "base\\");
+    std::string add = "a -x1 -r2 -a1 -jm0 " + Quote(archive) + " " + base;
+    ASSERT_EQ(0, Call(kUnlha, add + " \"top.txt\" "));
+    ASSERT_EQ(0, Call(kUnlha, add + " \"表\\*.*\" "));
+    std::string dest = dir / "out\\";
+    ASSERT_EQ(0, Call(kUnlha, "e -c1 -a1 -x1 -jyc  " + Quote(archive) + " " + Quote(dest)));
+    EXPECT_EQ(kTree, ListTree(dest));
+}
+
+TEST(StandinDlls, PacksAFullPathOutsideTheBaseWithoutItsDrive) {
+    TempDir dir;
+    MakeTree(dir / "base");
+    ASSERT_TRUE(MakeDir(dir / "other"));
+    std::string outside = dir / "other\\外.txt";
+    ASSERT_TRUE(WriteTextFile(outside, "outside"));
+    std::string archive = dir / "pack.zip";
+    ASSERT_EQ(0, Call(kZip, "-r -S " + Quote(archive) + " " + Quote(dir / "base\\") +
+                               " \"top.txt\" " + Quote(outside) + " "));
+    std::string dest = dir / "out\\";
+    ASSERT_EQ(0, Call(kUnZip, "-x " + Quote(archive) + " " + Quote(dest)));
+    EXPECT_EQ("outside", Content(dest + outside.substr(3)));
+    EXPECT_EQ("top\r\n", Content(dest + "top.txt"));
+}
+
+TEST(StandinDlls, RefusesWhatItCannotDoWithoutWritingAnything) {
+    TempDir dir;
+    MakeTree(dir / "base");
+    SetEnvironmentVariableA("ARCHIVER_PASSWORD", nullptr);
+    struct Row {
+        const char* what;
+        Archiver dll;
+        std::string text;
+        std::string archive;
+    };
+    const Row rows[] = {
+        {"bzip2", kTar, "cvfzB " + Quote(dir / "a.bz2") + " " + FileList(dir / "base"),
+         dir / "a.bz2"},
+        {"password", kZip, "-e -r -S " + Quote(dir / "a.zip") + " " + FileList(dir / "base"),
+         dir / "a.zip"},
+        {"missing file", kZip,
+         "-r -S " + Quote(dir / "b.zip") + " " + Quote(dir / "base\\") + " \"nothere.txt\" ",
+         dir / "b.zip"},
+        {"unknown command", kUnlha, "q " + Quote(dir / "c.lzh") + " " + FileList(dir / "base"),
+         dir / "c.lzh"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_NE(0, Call(row.dll, row.text)) << row.what;
+        EXPECT_FALSE(FileExists(row.archive)) << row.what;
+    }
+}
+
+TEST(StandinDlls, EncryptedZipNeedsTheRightPassword) {
+    TempDir dir;
+    MakeTree(dir / "base");
+    std::string archive = dir / "secret.zip";
+    SetEnvironmentVariableA("ARCHIVER_PASSWORD", "ひみつ");
+    ASSERT_EQ(0, Call(kZip, "-e -r -S " + Quote(archive) + " " + FileList(dir / "base")));
+    std::string plain;
+    ASSERT_TRUE(ReadTextFile(archive, plain));
+    EXPECT_EQ(std::string::npos, plain.find("ソース"));
+
+    EXPECT_EQ(0, Call(kUnZip, "-x " + Quote(archive) + " " + Quote(dir / "good\\")));
+    EXPECT_EQ(kTree, ListTree(dir / "good"));
+
+    SetEnvironmentVariableA("ARCHIVER_PASSWORD", "wrong");
+    Call(kUnZip, "-x " + Quote(archive) + " " + Quote(dir / "bad\\"));
+    EXPECT_FALSE(FileExists(dir / "bad\\top.txt"));
+    SetEnvironmentVariableA("ARCHIVER_PASSWORD", nullptr);
+}
+
+TEST(StandinDlls, CheckArchiveLooksAtContentNotNames) {
+    TempDir dir;
+    MakeTree(dir / "base");
+    std::string zip = Pack(kFormats[1], dir);
+    std::string lzh = Pack(kFormats[0], dir);
+    std::string cab = Pack(kFormats[2], dir);
+    std::string tgz = Pack(kFormats[3], dir);
+    std::string zipAsLzh = dir / "really-a-zip.lzh";
+    ASSERT_TRUE(CopyFileA(zip.c_str(), zipAsLzh.c_str(), FALSE));
+    std::string textAsZip = dir / "text.zip";
+    ASSERT_TRUE(WriteTextFile(textAsZip, "PK but not an archive at all"));
+    std::string empty = dir / "empty.zip";
+    ASSERT_TRUE(WriteTextFile(empty, ""));
+
+    struct Row {
+        std::string path;
+        int unlha, unzip, zip, cab, unrar, unarj, tar;
+    };
+    const Row rows[] = {
+        {lzh, 1, 0, 0, 0, 0, 0, 0},
+        {zip, 0, 1, 0, 0, 0, 0, 0},
+        {zipAsLzh, 0, 1, 0, 0, 0, 0, 0},
+        {cab, 0, 0, 0, 1, 0, 0, 0},
+        {tgz, 0, 0, 0, 0, 0, 0, 1},
+        {textAsZip, 0, 0, 0, 0, 0, 0, 0},
+        {empty, 0, 0, 0, 0, 0, 0, 0},
+        {dir / "nothere.zip", 0, 0, 0, 0, 0, 0, 0},
+        {dir.path(), 0, 0, 0, 0, 0, 0, 0},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(r.unlha, Check(kUnlha, r.path)) << r.path;
+        EXPECT_EQ(r.unzip, Check(kUnZip, r.path)) << r.path;
+        EXPECT_EQ(r.zip, Check(kZip, r.path)) << r.path;
+        EXPECT_EQ(r.cab, Check(kCab, r.path)) << r.path;
+        EXPECT_EQ(r.unrar, Check(kUnrar, r.path)) << r.path;
+        EXPECT_EQ(r.unarj, Check(kUnarj, r.path)) << r.path;
+        EXPECT_EQ(r.tar, Check(kTar, r.path)) << r.path;
+    }
+    // An archive of another kind is refused by the command too.
+    EXPECT_NE(0, Call(kUnlha, "e -c1 -a1 -x1 -jyc  " + Quote(zipAsLzh) + " " + Quote(dir / "x\\")));
+    EXPECT_FALSE(FileExists(dir / "x\\top.txt"));
+}
+
+TEST(StandinDlls, JournalRecordsEveryCallByteForByte) {
+    TempDir dir;
+    std::string journal = dir / "journal.txt";
+    SetEnvironmentVariableA("ARCHIVER_JOURNAL", journal.c_str());
+    const std::string text = " -m1 e -c1 -a1 -x1 -jyc  \"C:\\表\\無い.lzh\" \"C:\\出力\\\"";
+    {
+        Module module(PathOf(kUnlha));
+        auto version = module.find<VersionFn>("UnlhaGetVersion");
+        auto check = module.find<CheckFn>("UnlhaCheckArchive");
+        auto command = module.find<CommandFn>("Unlha");
+        ASSERT_TRUE(version && check && command);
+        version();
+        check("C:\\表\\無い.lzh", 0);
+        command(nullptr, text.c_str(), nullptr, 0);
+    }
+    Check(kTar, "C:\\a b.tgz");
+    SetEnvironmentVariableA("ARCHIVER_JOURNAL", nullptr);
+    Check(kTar, "C:\\not journalled.tgz");
+
+    EXPECT_EQ("Unlha32.dll\tUnlhaGetVersion\t\r\n"
+              "Unlha32.dll\tUnlhaCheckArchive\tC:\\表\\無い.lzh\r\n"
+              "Unlha32.dll\tUnlha\t" + text + "\r\n"
+              "Tar32.dll\tTarCheckArchive\tC:\\a b.tgz\r\n",
+              Content(journal));
+}
+
+TEST(StandinDlls, OutputBufferReceivesATerminatedReport) {
+    Module module(PathOf(kUnlha));
+    auto command = module.find<CommandFn>("Unlha");
+    ASSERT_NE(nullptr, command);
+    char output[8];
+    memset(output, 'x', sizeof output);
+    EXPECT_NE(0, command(nullptr, "q", output, sizeof output));
+    EXPECT_EQ(7u, strlen(output));
+    EXPECT_NE(0, command(nullptr, nullptr, nullptr, 0));
+}
+
+TEST(StandinDlls, SelfExtractingProgramsExtractIntoTheGivenFolder) {
+    struct Row {
+        Format format;
+        Archiver sfx;
+        const char* templ;  // filled with the archive and its folder
+    };
+    const Row rows[] = {
+        {kFormats[0], kUnlha, "s -gw3 %s %s"},
+        {kFormats[1], kZip, "--sfx %s"},
+        {kFormats[2], kCab, "-f %s %s"},
+        {kFormats[3], kTar, "--self-extracting=1 cvfz %s %s"},
+    };
+    for (const Row& row : rows) {
+        TempDir dir;
+        MakeTree(dir / "base");
+        std::string archive = Pack(row.format, dir);
+        ASSERT_EQ(0, Call(row.sfx, Fill(row.templ, Quote(archive), Quote(dir.path() + "\\"))))
+            << row.format.label;
+        std::string program = dir / "pack.exe";
+        ASSERT_TRUE(FileExists(program)) << row.format.label;
+
+        std::string dest = dir / "展開";
+        std::string commandLine = Quote(program) + " " + Quote(dest);
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                                   nullptr, nullptr, &startup, &process));
+        WaitForSingleObject(process.hProcess, 30000);
+        DWORD exitCode = 99;
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        EXPECT_EQ(0u, exitCode) << row.format.label;
+        EXPECT_EQ(row.format.tree, ListTree(dest)) << row.format.label;
+    }
+}
+
+TEST(StandinDlls, ACopiedDllWritesAProgramThatExtractsBesideItself) {
+    TempDir dir;
+    MakeTree(dir / "base");
+    std::string copy = dir / "Zip32j.dll";
+    ASSERT_TRUE(CopyFileA(PathOf(kZip).c_str(), copy.c_str(), FALSE));
+    std::string archive = dir / "pack.zip";
+    {
+        Module module(copy);
+        auto command = module.find<CommandFn>("Zip");
+        ASSERT_NE(nullptr, command);
+        std::string pack = "-r -S " + Quote(archive) + " " + FileList(dir / "base");
+        ASSERT_EQ(0, command(nullptr, pack.c_str(), nullptr, 0));
+        ASSERT_EQ(0, command(nullptr, ("--sfx " + Quote(archive)).c_str(), nullptr, 0));
+    }
+    ASSERT_TRUE(MakeDir(dir / "alone"));
+    std::string program = dir / "alone\\pack.exe";
+    ASSERT_TRUE(MoveFileA((dir / "pack.exe").c_str(), program.c_str()));
+
+    std::string commandLine = Quote(program);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                               nullptr, nullptr, &startup, &process));
+    WaitForSingleObject(process.hProcess, 30000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ("pack.exe=" + SizeText(program) + "|" + kTree, ListTree(dir / "alone"));
+}
+
+TEST(StandinDlls, ExtractionSkipsUnsafeNamesAndUndecodableEntries) {
+    TempDir dir;
+    ASSERT_TRUE(WriteTextFile(dir / "ok.txt", "fine"));
+    ASSERT_TRUE(WriteTextFile(dir / "bad.txt", "evil"));
+    auto item = [&](const std::string& name, const std::string& source) {
+        standin::Item i;
+        i.name = name;
+        i.sourcePath = source;
+        i.size = 4;
+        i.dosTime = 0x5A210000;
+        return i;
+    };
+    const std::vector<standin::Item> items = {
+        item("..\\escape.txt", dir / "bad.txt"), item("C:\\drive.txt", dir / "bad.txt"),
+        item("\\rooted.txt", dir / "bad.txt"),   item("sub\\..\\..\\up.txt", dir / "bad.txt"),
+        item("ok.txt", dir / "ok.txt"),
+    };
+    std::string zip = dir / "unsafe.zip";
+    std::string tar = dir / "unsafe.tar";
+    ASSERT_TRUE(standin::WriteZip(zip, items, false));
+    ASSERT_TRUE(standin::WriteTar(tar, items, false));
+
+    ASSERT_TRUE(MakeDir(dir / "nest"));
+    std::string zipDest = dir / "nest\\zip\\";
+    std::string tarDest = dir / "nest\\tar\\";
+    Call(kUnZip, "-x " + Quote(zip) + " " + Quote(zipDest));
+    Call(kTar, "xvf " + Quote(tar) + " " + Quote(tarDest));
+    EXPECT_EQ("ok.txt=4|", ListTree(zipDest));
+    EXPECT_EQ("ok.txt=4|", ListTree(tarDest));
+    // Nothing was written outside the destinations.
+    EXPECT_EQ("bad.txt=4|nest\\|nest\\tar\\|nest\\tar\\ok.txt=4|nest\\zip\\|nest\\zip\\ok.txt=4|"
+              "ok.txt=4|unsafe.tar=" + SizeText(tar) + "|unsafe.zip=" + SizeText(zip) + "|",
+              ListTree(dir.path()));
+
+    // An unknown method and a damaged entry are skipped; the good entry is still extracted.
+    std::string data;
+    ASSERT_TRUE(ReadTextFile(zip, data));
+    const std::vector<standin::Item> two = {item("first.txt", dir / "bad.txt"),
+                                            item("second.txt", dir / "ok.txt"),
+                                            item("third.txt", dir / "ok.txt")};
+    ASSERT_TRUE(standin::WriteZip(zip, two, false));
+    ASSERT_TRUE(ReadTextFile(zip, data));
+    size_t central = data.find("PK\x01\x02");
+    ASSERT_NE(std::string::npos, central);
+    data[central + 10] = 99;  // first entry: method 99
+    size_t third = data.find("third.txt");
+    data[third + 9] ^= 0x20;  // third entry: its data no longer matches the CRC
+    ASSERT_TRUE(WriteTextFile(zip, data));
+    std::string dest = dir / "methods\\";
+    Call(kUnZip, "-x " + Quote(zip) + " " + Quote(dest));
+    EXPECT_EQ("second.txt=4|", ListTree(dest));
+}
