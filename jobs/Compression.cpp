@@ -1,0 +1,183 @@
+#include "jobs/Compression.h"
+
+#include <windows.h>
+#include <commdlg.h>
+
+#include "archivers/Chain.h"
+#include "archivers/CommandText.h"
+#include "base/Handles.h"
+#include "base/Paths.h"
+#include "base/Person.h"
+#include "jobs/Destinations.h"
+#include "jobs/Formats.h"
+#include "jobs/Jobs.h"
+#include "settings/Options.h"
+
+namespace {
+
+const char kFailedText[] = "圧縮に失敗しました";
+const char kFailedCaption[] = "圧縮失敗";
+const char kSaveTitle[] = "圧縮ファイルの指定";
+const char kInvalidDestination[] = "圧縮先の指定が不正です。圧縮作業を中断します";
+const char kOverwriteHead[] = "同名のファイル";
+const char kOverwriteTail[] = "が存在します。上書きしますか";
+const char kOverwriteCaption[] = "上書き確認";
+const char kSizeText[] = "ファイルの総量が指定された限度を越えています。圧縮しますか";
+const char kSizeCaption[] = "確認";
+
+Archiver* FindCompressor(const StrBuf& label) {
+    for (Archiver* archiver = ArchiverChain; archiver; archiver = archiver->next)
+        if (archiver->SupportsFormat(label)) return archiver;
+    return nullptr;
+}
+
+int64_t FoundSize(const WIN32_FIND_DATAA& found) {
+    return (static_cast<int64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+}
+
+bool IsDirectory(const WIN32_FIND_DATAA& found) {
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Asks for the archive's file name; only its folder is used. False when the user cancelled
+// or the dialog failed.
+bool ChooseArchiveFolder(const char* firstEntry, std::string& folder) {
+    const std::string proposed =
+        std::string(SplitPath(firstEntry).base) + SaveDialogExtension(Options.CompType);
+    char name[MAX_PATH] = "";
+    proposed.copy(name, MAX_PATH - 1);
+
+    OPENFILENAMEA dialog = {};
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    dialog.hwndOwner = nullptr;
+    dialog.lpstrFilter = SaveDialogFilter(Options.CompType);
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = name;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrTitle = kSaveTitle;
+    // No overwrite prompt here: the job asks about the archive it will really write.
+    dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (!CurrentPerson().ChooseSaveFile(dialog)) return false;
+
+    folder.assign(name, static_cast<size_t>(LastSeparator(name) + 1));
+    return true;
+}
+
+// A file of the job, or one inside a dropped folder, must never be deleted or replaced.
+bool IsPartOfJob(const StrBuf& archivePath, const FileList& files) {
+    bool isDir = false;
+    const bool exists = PathExists(archivePath.text(), isDir);
+    for (int32_t i = 0; i < files.count(); ++i) {
+        const StrBuf& entry = files.at(i);
+        if (archivePath.equalsIgnoreCase(entry)) return true;
+        bool entryIsDir = false;
+        if (exists && PathExists(entry.text(), entryIsDir) && entryIsDir &&
+            LiesInDirectory(archivePath.text(), WithTrailingSeparator(entry.text())))
+            return true;
+    }
+    return false;
+}
+
+bool ConfirmReplace(const StrBuf& archivePath) {
+    const std::string question =
+        std::string(kOverwriteHead) + archivePath.text() + kOverwriteTail;
+    return CurrentPerson().ShowMessage(nullptr, question.c_str(), kOverwriteCaption,
+                                       MB_YESNO | MB_DEFBUTTON2) == IDYES;
+}
+
+bool SizeIsAccepted(const FileList& files) {
+    const int64_t limit = static_cast<int64_t>(Options.CompWarnSize) * (int64_t{1} << 20);
+    if (SumListSize(files) <= limit) return true;
+    return CurrentPerson().ShowMessage(nullptr, kSizeText, kSizeCaption,
+                                       MB_YESNO | MB_DEFBUTTON2) != IDNO;
+}
+
+}  // namespace
+
+void SumDirSize(const std::string& directory, int64_t& total) {
+    WIN32_FIND_DATAA found;
+    const FindHandle search(FindFirstFileA((directory + "\\*").c_str(), &found));
+    if (!search) return;
+    do {
+        const std::string name = found.cFileName;
+        if (!IsDirectory(found))
+            total += FoundSize(found);
+        else if (name != "." && name != "..")
+            SumDirSize(directory + "\\" + name, total);
+    } while (FindNextFileA(search.get(), &found));
+}
+
+int64_t SumListSize(const FileList& files) {
+    int64_t total = 0;
+    for (int32_t i = 0; i < files.count(); ++i) {
+        const char* path = files.at(i).text();
+        WIN32_FIND_DATAA found;
+        const FindHandle search(FindFirstFileA(path, &found));
+        if (!search) continue;
+        if (IsDirectory(found))
+            SumDirSize(path, total);
+        else
+            total += FoundSize(found);
+    }
+    return total;
+}
+
+bool RunCompression(const FileList& files, const StrBuf& desktop) {
+    const StrBuf label(ChooseFormatLabel(Options.CompType, Options.LzhType, Options.CabType,
+                                         Options.ZipCrypt, Zcrypt32Present));
+    Archiver* archiver = FindCompressor(label);
+    if (!archiver) {
+        CurrentPerson().ShowMessage(SettingsWindow, kFailedText, kFailedCaption, MB_OK);
+        return false;
+    }
+
+    const char* firstEntry = files.at(0).text();
+    std::string folder;
+    switch (DestinationKindOf(Options.CompDirType)) {
+    case DestinationKind::Desktop:
+        folder = desktop.text();
+        break;
+    case DestinationKind::EntryFolder:
+        folder = FolderOfEntry(firstEntry);
+        break;
+    case DestinationKind::Chosen:
+        if (!ChooseArchiveFolder(firstEntry, folder)) {
+            CurrentPerson().EndProcess(1);
+            return true;
+        }
+        break;
+    case DestinationKind::Fixed:
+        folder = WithTrailingSeparator(Options.CompPath.text());
+        break;
+    }
+    const StrBuf destination(folder.c_str());
+
+    const bool selfExtracting = Options.MakeSFX && archiver->CanMakeSfx();
+    const std::string archiveName = ArchiveBaseName(firstEntry) + "." +
+                                    (selfExtracting ? "exe" : ArchiveExtension(label.text()));
+    const StrBuf archivePath((folder + archiveName).c_str());
+
+    if (!PrepareFolder(folder) || IsPartOfJob(archivePath, files)) {
+        CurrentPerson().ShowMessage(nullptr, kInvalidDestination, kInvalidFolderCaption, MB_OK);
+        return true;
+    }
+
+    bool deleteOld = Options.CompOverWrite;
+    bool isDir = false;
+    if (!deleteOld && PathExists(archivePath.text(), isDir)) {
+        if (!ConfirmReplace(archivePath)) return true;
+        deleteOld = true;
+    }
+    if (Options.CompWarn && !SizeIsAccepted(files)) return true;
+
+    // Only now, so that a No to either question leaves the old archive in place.
+    if (deleteOld) DeleteFileA(archivePath.text());
+
+    if (selfExtracting)
+        archiver->CompressSfx(label, files, destination);
+    else
+        archiver->Compress(label, files, destination);
+
+    if (Options.CompOpenDir && !destination.equalsIgnoreCase(desktop)) OpenInExplorer(destination);
+    return true;
+}

@@ -1,0 +1,54 @@
+#include "jobs/Destinations.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "base/Paths.h"
+#include "shell/SpecialDirs.h"
+
+const char kInvalidFolderCaption[] = "不正なフォルダー";
+
+DestinationKind DestinationKindOf(int32_t dirType) {
+    switch (dirType) {
+    case 1:
+        return DestinationKind::EntryFolder;
+    case 2:
+        return DestinationKind::Chosen;
+    case 3:
+        return DestinationKind::Fixed;
+    default:
+        return DestinationKind::Desktop;
+    }
+}
+
+std::string WithTrailingSeparator(const std::string& text) {
+    if (text.empty()) return text;
+    const int last = static_cast<int>(text.size()) - 1;
+    if (text[last] == '\\' && LastSeparator(text.c_str()) == last) return text;
+    return text + '\\';
+}
+
+std::string FolderOfEntry(const char* entry) {
+    const int separator = LastSeparator(entry);
+    if (separator >= 0) return std::string(entry, separator) + '\\';
+    char current[MAX_PATH] = "";
+    const DWORD length = GetCurrentDirectoryA(MAX_PATH, current);
+    if (length == 0 || length >= MAX_PATH) return std::string();
+    return WithTrailingSeparator(current);
+}
+
+bool PrepareFolder(const std::string& folder) {
+    if (folder.empty()) return false;
+    MakeDirs(folder.c_str());
+    bool isDir = false;
+    PathExists(folder.c_str(), isDir);
+    return isDir;
+}
+
+StrBuf DesktopPath() {
+    char desktop[MAX_PATH];
+    GetSpecialDir(desktop, CSIDL_DESKTOPDIRECTORY, nullptr);
+    StrBuf path(desktop);
+    path.append("\\");
+    return path;
+}

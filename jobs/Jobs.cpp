@@ -1,0 +1,118 @@
+#include "jobs/Jobs.h"
+
+#include <shlobj.h>
+
+#include <string>
+
+#include "archivers/Chain.h"
+#include "archivers/CommandText.h"
+#include "base/Person.h"
+#include "jobs/Compression.h"
+#include "jobs/Destinations.h"
+#include "settings/Options.h"
+
+HWND SettingsWindow = nullptr;
+
+namespace {
+
+const char kBrowseTitle[] = "解凍先";
+const char kInvalidDestination[] = "解凍先の指定が不正です。解凍作業を中断します";
+
+// The first archiver of the chain that recognises path, and its 1-based place there.
+Archiver* FindExtractor(const StrBuf& path, int32_t& chainPosition) {
+    chainPosition = 1;
+    for (Archiver* archiver = ArchiverChain; archiver; archiver = archiver->next) {
+        if (archiver->CanExtract(path)) return archiver;
+        ++chainPosition;
+    }
+    chainPosition = 0;
+    return nullptr;
+}
+
+bool EveryFileIsArchive(const FileList& files) {
+    int32_t place = 0;
+    for (int32_t i = 0; i < files.count(); ++i)
+        if (!FindExtractor(files.at(i), place)) return false;
+    return true;
+}
+
+bool IsExtraction(const FileList& files) {
+    // Several files are unpacked one by one only when the user asked for that.
+    if (files.count() != 1 && !Options.MeltForAllArc) return false;
+    return EveryFileIsArchive(files);
+}
+
+// Asks for the folder of one archive. False when the user cancelled.
+bool ChooseExtractFolder(std::string& folder) {
+    char path[MAX_PATH] = "";
+    if (!CurrentPerson().BrowseForFolder(nullptr, kBrowseTitle,
+                                         BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN, path))
+        return false;
+    folder = WithTrailingSeparator(path);
+    return true;
+}
+
+enum class Outcome { Done, Cancelled };
+
+Outcome ExtractOne(const StrBuf& archivePath, const StrBuf& desktop) {
+    int32_t chainPosition = 0;
+    Archiver* archiver = FindExtractor(archivePath, chainPosition);
+    if (!archiver) return Outcome::Done;  // the file changed since the decision
+
+    std::string folder;
+    switch (DestinationKindOf(Options.MeltDirType)) {
+    case DestinationKind::Desktop:
+        folder = desktop.text();
+        break;
+    case DestinationKind::EntryFolder:
+        folder = FolderOfEntry(archivePath.text());
+        break;
+    case DestinationKind::Chosen:
+        if (!ChooseExtractFolder(folder)) return Outcome::Cancelled;
+        break;
+    case DestinationKind::Fixed:
+        folder = WithTrailingSeparator(Options.MeltPath.text());
+        break;
+    }
+    if (!folder.empty() && Options.MeltMakeDir)
+        folder += ArchiveBaseName(archivePath.text()) + '\\';
+
+    const StrBuf destination(folder.c_str());
+    if (!PrepareFolder(folder)) {
+        CurrentPerson().ShowMessage(nullptr, kInvalidDestination, kInvalidFolderCaption, MB_OK);
+        return Outcome::Done;
+    }
+
+    archiver->Extract(archivePath, destination, chainPosition, Options.MeltOverWrite);
+
+    // Straight onto the desktop there is nothing new to show.
+    if (Options.MeltOpenDir && (!destination.equalsIgnoreCase(desktop) || Options.MeltMakeDir))
+        OpenInExplorer(destination);
+    return Outcome::Done;
+}
+
+}  // namespace
+
+bool RunJob(const FileList& files) {
+    if (files.count() == 0) return false;
+    const bool extraction = IsExtraction(files);
+    const StrBuf desktop = DesktopPath();
+    if (!extraction) return RunCompression(files, desktop);
+
+    for (int32_t i = 0; i < files.count(); ++i) {
+        if (ExtractOne(files.at(i), desktop) == Outcome::Cancelled) {
+            CurrentPerson().EndProcess(1);
+            return true;
+        }
+    }
+    return true;
+}
+
+void OpenInExplorer(const StrBuf& directory) {
+    char windows[MAX_PATH] = "";
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    // Quoted, or Explorer takes a comma in the folder's name for the end of its argument.
+    const std::string commandLine =
+        std::string(windows) + "\\explorer.exe \"" + directory.text() + "\"";
+    CurrentPerson().StartExplorer(commandLine.c_str());
+}

@@ -1,0 +1,16 @@
+// A job: the files of one gesture, extracted when every one is an archive, else packed
+// into one new archive.
+#pragma once
+#include <windows.h>
+
+#include "base/FileList.h"
+#include "base/StrBuf.h"
+
+// The settings window while it exists (it owns the compression-failed message), else none.
+extern HWND SettingsWindow;
+
+// False for an empty list and when no archiver offers the chosen format; true on every
+// other road that returns. A cancelled chooser ends the process with exit code 1.
+bool RunJob(const FileList& files);
+// Shows directory in a new Explorer window without waiting for it.
+void OpenInExplorer(const StrBuf& directory);

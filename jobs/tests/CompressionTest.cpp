@@ -1,0 +1,303 @@
+// The compression road with the real stand-in archivers: format and archiver, destinations
+// and the save dialog, the two questions, the size count, and what is never destroyed.
+#include "jobs/Jobs.h"
+
+#include "jobs/Compression.h"
+#include "jobs/tests/JobFixture.h"
+#include "archivers/Chain.h"
+#include "settings/Options.h"
+
+namespace job_tests {
+namespace {
+
+using testing_support::FileExists;
+using testing_support::MakeDir;
+using testing_support::TempDir;
+
+const UINT kQuestion = MB_YESNO | MB_DEFBUTTON2;
+const int64_t kMiB = 1 << 20;
+
+// A file of size bytes whose content is left to the file system (sparse where it can be).
+bool MakeSizedFile(const std::string& path, int64_t size) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    const bool ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    return ok;
+}
+
+class Compression : public JobTest {
+protected:
+    void SetUp() override {
+        JobTest::SetUp();
+        LoadArchivers();
+        Options.CompDirType = 3;
+        Options.CompPath.assign((out.path() + "\\").c_str());
+        report = Write("report.txt", "report");
+    }
+    bool Run(std::initializer_list<std::string> paths) {
+        FileList list;
+        return RunJob(Fill(list, paths));
+    }
+    TempDir out;
+    std::string report;
+};
+
+TEST_F(Compression, EachFormatReachesItsArchiverAndExtension) {
+    struct Row {
+        int compType, lzhType, cabType;
+        bool zipCrypt;
+        const char* command;
+        const char* archive;
+    };
+    const Row rows[] = {
+        {0, 0, 0, false, "Unlha32.dll|a -x1 -r2 -a1 -jm0 ", "report.lzh"},
+        {7, 2, 0, false, "Unlha32.dll|a -x1 -r2 -a1 -jm4 ", "report.lzh"},
+        {1, 1, 0, true, "Zip32j.dll|-e -r -S ", "report.zip"},
+        {2, 1, 1, false, "Cab32.dll|-a -r -mz ", "report.cab"},
+        {2, 1, 5, false, "Cab32.dll|-a -r -ml21 ", "report.cab"},
+        {3, 1, 0, false, "Tar32.dll|cvfz ", "report.tar.gz"},
+        {4, 1, 0, false, "Tar32.dll|cvfzB ", "report.bz2"},
+    };
+    ASSERT_TRUE(Zcrypt32Present);
+    Options.CompOverWrite = true;
+    for (const Row& row : rows) {
+        Options.CompType = row.compType;
+        Options.LzhType = row.lzhType;
+        Options.CabType = row.cabType;
+        Options.ZipCrypt = row.zipCrypt;
+        ClearJournal();
+        EXPECT_TRUE(Run({report}));
+        ASSERT_EQ(1u, Commands().size()) << row.command;
+        EXPECT_EQ(0u, Commands()[0].find(std::string(row.command) + "\"" + out / row.archive))
+            << Commands()[0];
+    }
+    EXPECT_TRUE(person.calls.empty());
+}
+
+TEST_F(Compression, MissingArchiverFailsBeforeAnyQuestion) {
+    DestroyArchiverChain();
+    ArchiverChain = nullptr;
+    LoadArchivers({"Unlha32.dll", "Zip32j.dll"});
+    SettingsWindow = reinterpret_cast<HWND>(0x1234);
+    Options.CompType = 3;
+    Options.CompDirType = 2;
+    Options.CompWarn = true;
+    EXPECT_FALSE(Run({report}));
+    ASSERT_EQ(1u, person.calls.size());
+    const PersonCall& call = person.calls[0];
+    EXPECT_EQ(PersonCall::Message, call.kind);
+    EXPECT_EQ("圧縮に失敗しました", call.text);
+    EXPECT_EQ("圧縮失敗", call.caption);
+    EXPECT_EQ(static_cast<UINT>(MB_OK), call.flags);
+    EXPECT_EQ(SettingsWindow, call.owner);
+}
+
+TEST_F(Compression, SaveDialogDecidesOnlyTheFolder) {
+    Options.CompDirType = 2;
+    Options.CompType = 2;
+    const std::string typed = out / "typed.zip";
+    testing_support::WriteTextFile(typed, "keep");
+    person.saveAnswers = {typed};
+    EXPECT_TRUE(Run({report}));
+
+    const auto dialogs = person.callsOf(PersonCall::SaveFile);
+    ASSERT_EQ(1u, dialogs.size());
+    EXPECT_EQ("ZIP(*.zip)|*.zip|", dialogs[0].filter);
+    EXPECT_EQ("report.zip", dialogs[0].proposedName);
+    EXPECT_EQ("圧縮ファイルの指定", dialogs[0].caption);
+    EXPECT_EQ(static_cast<UINT>(OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY),
+              dialogs[0].flags);
+    EXPECT_EQ(76u, dialogs[0].structSize);
+    EXPECT_EQ(260u, dialogs[0].maxFile);
+    EXPECT_EQ(nullptr, dialogs[0].owner);
+    EXPECT_TRUE(FileExists(out / "report.cab"));
+    EXPECT_EQ("keep", Read(typed));
+}
+
+TEST_F(Compression, CancelledSaveDialogEndsTheProcess) {
+    Options.CompDirType = 2;
+    Options.CompType = 0;
+    ClearJournal();
+    Run({report});
+    ASSERT_EQ(2u, person.calls.size());
+    EXPECT_EQ("LZH(*.lzh)|*.lzh|", person.calls[0].filter);
+    EXPECT_EQ("report.lzh", person.calls[0].proposedName);
+    EXPECT_EQ(PersonCall::EndProcess, person.calls[1].kind);
+    EXPECT_EQ(1, person.calls[1].exitCode);
+    EXPECT_TRUE(Commands().empty());
+}
+
+TEST_F(Compression, OverwriteQuestionNamesTheArchiveItWouldReplace) {
+    Options.CompType = 2;
+    Options.CompDirType = 1;
+    const std::string zip = Write("report.zip", "old zip");
+    const std::string cab = Write("report.cab", "old cab");
+    ClearJournal();
+    EXPECT_TRUE(Run({report}));
+    ASSERT_EQ(1u, Messages().size());
+    EXPECT_EQ("同名のファイル" + cab + "が存在します。上書きしますか", Messages()[0].text);
+    EXPECT_EQ("上書き確認", Messages()[0].caption);
+    EXPECT_EQ(kQuestion, Messages()[0].flags);
+    EXPECT_EQ(nullptr, Messages()[0].owner);
+    EXPECT_EQ("old cab", Read(cab));
+    EXPECT_TRUE(Commands().empty());
+
+    person.messageAnswers = {IDYES};
+    EXPECT_TRUE(Run({report}));
+    EXPECT_NE("old cab", Read(cab));
+    EXPECT_TRUE(FileExists(cab));
+    EXPECT_EQ("old zip", Read(zip));
+}
+
+TEST_F(Compression, SizeWarningStartsOneByteOverTheLimit) {
+    Options.CompWarn = true;
+    Options.CompWarnSize = 1;
+    Options.CompOverWrite = true;
+    const std::string big = work / "big.bin";
+    ASSERT_TRUE(MakeSizedFile(big, kMiB));
+    EXPECT_TRUE(Run({big}));
+    EXPECT_TRUE(Messages().empty());
+    const std::string archive = Read(out / "big.lzh");
+    ASSERT_FALSE(archive.empty());
+
+    ASSERT_TRUE(MakeSizedFile(big, kMiB + 1));
+    ClearJournal();
+    EXPECT_TRUE(Run({big}));
+    ASSERT_EQ(1u, Messages().size());
+    EXPECT_EQ("ファイルの総量が指定された限度を越えています。圧縮しますか", Messages()[0].text);
+    EXPECT_EQ("確認", Messages()[0].caption);
+    EXPECT_EQ(kQuestion, Messages()[0].flags);
+    // No leaves the old archive, even with overwriting on.
+    EXPECT_EQ(archive, Read(out / "big.lzh"));
+    EXPECT_TRUE(Commands().empty());
+}
+
+TEST_F(Compression, SizesAreCountedBeyondTwoGigabytes) {
+    MakeDir(work / "tree");
+    MakeDir(work / "tree\\empty");
+    MakeDir(work / "tree\\deep");
+    MakeDir(work / "tree\\deep\\deeper");
+    Write("tree\\a.txt", "12345");
+    Write("tree\\deep\\deeper\\b.txt", "123");
+    const int64_t huge = 3 * (int64_t{1} << 30);
+    ASSERT_TRUE(MakeSizedFile(work / "tree\\deep\\huge.bin", huge));
+    int64_t total = 0;
+    SumDirSize(work / "tree", total);
+    EXPECT_EQ(huge + 8, total);
+    int64_t empty = 0;
+    SumDirSize(work / "tree\\empty", empty);
+    EXPECT_EQ(0, empty);
+
+    FileList list;
+    EXPECT_EQ(huge + 8 + 6, SumListSize(Fill(list, {work / "tree", report, work / "none"})));
+
+    // 3 GiB is over a limit of 2047 MiB; answering No keeps the stand-in from packing it.
+    Options.CompWarn = true;
+    Options.CompWarnSize = 2047;
+    ClearJournal();
+    EXPECT_TRUE(Run({work / "tree"}));
+    EXPECT_EQ(1u, Messages().size());
+    EXPECT_TRUE(Commands().empty());
+
+    // A limit of 4096 MiB is 4 GiB, not zero: small files pass without a question.
+    Options.CompWarnSize = 4096;
+    person.calls.clear();
+    EXPECT_TRUE(Run({report}));
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_TRUE(FileExists(out / "report.lzh"));
+}
+
+TEST_F(Compression, SelfExtractingArchiveIsTheFileAskedAboutAndReplaced) {
+    Options.MakeSFX = true;
+    const std::string exe = out / "report.exe";
+    testing_support::WriteTextFile(exe, "old exe");
+    person.messageAnswers = {IDYES};
+    EXPECT_TRUE(Run({report}));
+    ASSERT_EQ(1u, Messages().size());
+    EXPECT_EQ("同名のファイル" + exe + "が存在します。上書きしますか", Messages()[0].text);
+    EXPECT_TRUE(FileExists(exe));
+    EXPECT_NE("old exe", Read(exe));
+    EXPECT_FALSE(FileExists(out / "report.lzh"));
+}
+
+TEST_F(Compression, FilesOfTheJobAreNeverReplaced) {
+    Options.MeltForAllArc = false;
+    Options.CompType = 1;
+    Options.CompDirType = 1;
+    Options.CompOverWrite = true;
+    const std::string zip = MakeZip("a");
+    const std::string lzh = Pack("LH5(lzh)", Write("b.txt", "b"), work.path());
+    const std::string before = Read(zip);
+    ClearJournal();
+    EXPECT_TRUE(Run({zip, lzh}));
+
+    // An archive already inside a dropped folder is part of the job too.
+    MakeDir(work / "pics");
+    const std::string inner = Write("pics\\pics.zip", "inner");
+    Options.CompPath.assign((work / "pics\\").c_str());
+    Options.CompDirType = 3;
+    EXPECT_TRUE(Run({work / "pics"}));
+
+    ASSERT_EQ(2u, Messages().size());
+    for (const PersonCall& call : Messages()) {
+        EXPECT_EQ("圧縮先の指定が不正です。圧縮作業を中断します", call.text);
+        EXPECT_EQ("不正なフォルダー", call.caption);
+        EXPECT_EQ(static_cast<UINT>(MB_OK), call.flags);
+    }
+    EXPECT_EQ(before, Read(zip));
+    EXPECT_EQ("inner", Read(inner));
+    EXPECT_TRUE(Commands().empty());
+}
+
+TEST_F(Compression, DestinationsOfEveryKind) {
+    Options.CompPath.assign(out.path().c_str());  // typed without the final separator
+    EXPECT_TRUE(Run({report}));
+    EXPECT_TRUE(FileExists(out / "report.lzh"));
+    EXPECT_FALSE(FileExists(out.path() + "report.lzh"));
+
+    Options.CompDirType = 1;
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    SetCurrentDirectoryA(work.path().c_str());
+    ClearJournal();
+    EXPECT_TRUE(Run({"report.txt"}));
+    SetCurrentDirectoryA(previous);
+    // A bare name lies in the current directory, so the archive goes there.
+    ASSERT_EQ(1u, Commands().size());
+    EXPECT_NE(std::string::npos, Commands()[0].find("\"" + work / "report.lzh\""));
+
+    Options.CompDirType = 3;
+    Options.CompPath.assign((MissingDrive() + "\\nowhere\\").c_str());
+    ClearJournal();
+    EXPECT_TRUE(Run({report}));
+    ASSERT_EQ(1u, Messages().size());
+    EXPECT_EQ("圧縮先の指定が不正です。圧縮作業を中断します", Messages()[0].text);
+    EXPECT_TRUE(Commands().empty());
+}
+
+TEST_F(Compression, ExplorerShowsTheFolderUnlessItIsTheDesktop) {
+    Options.CompOpenDir = true;
+    Options.CompDirType = 1;
+    EXPECT_TRUE(Run({report}));
+    ASSERT_EQ(1u, Explorers().size());
+    EXPECT_EQ(ExplorerLine(work.path() + "\\"), Explorers()[0].text);
+
+    // On the real desktop, under a name of its own, removed afterwards.
+    const std::string name = "zbjob" + std::to_string(GetTickCount());
+    const std::string file = Write(name + ".txt", "x");
+    for (int type : {0, 9}) {
+        Options.CompDirType = type;
+        person.calls.clear();
+        EXPECT_TRUE(Run({file}));
+        EXPECT_TRUE(FileExists(Desktop() + name + ".lzh")) << type;
+        EXPECT_TRUE(Explorers().empty()) << type;
+        DeleteFileA((Desktop() + name + ".lzh").c_str());
+    }
+}
+
+}  // namespace
+}  // namespace job_tests
