@@ -1,0 +1,91 @@
+// Files dropped on the window: a real drop handle, the stand-in archivers, and a job that
+// runs with what the window shows.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "archivers/Chain.h"
+#include "tests/support/TestFiles.h"
+#include "ui/tests/DialogFixture.h"
+
+namespace ui_tests {
+namespace {
+
+using testing_support::FileExists;
+using testing_support::GetEnv;
+using testing_support::PersonCall;
+using testing_support::TempDir;
+using testing_support::WriteTextFile;
+
+// A drop handle as the shell builds it: DROPFILES, then the NUL-separated ANSI names
+// and a final NUL.
+HDROP MakeDrop(const std::vector<std::string>& names) {
+    std::string list;
+    for (const std::string& name : names) list += name + '\0';
+    list += '\0';
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = FALSE;
+    std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), list.size());
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+std::string StandinDir() {
+    std::string dir = GetEnv("ZIBRAK_STANDIN_DIR");
+    // CTest may hand over the Linux path; Wine shows the Linux tree as Z:.
+    if (!dir.empty() && dir[0] == '/') {
+        std::replace(dir.begin(), dir.end(), '/', '\\');
+        dir = "Z:" + dir;
+    }
+    return dir;
+}
+
+class Drop : public DialogTest {
+protected:
+    void SetUp() override {
+        DialogTest::SetUp();
+        SetDllDirectoryA(StandinDir().c_str());
+        BuildArchiverChain();
+    }
+    void TearDown() override {
+        DestroyArchiverChain();
+        ArchiverChain = nullptr;
+        SetDllDirectoryA(nullptr);
+        DialogTest::TearDown();
+    }
+};
+
+TEST_F(Drop, RunsTheJobWithTheWindowsSettingsAndLeavesItOpen) {
+    ASSERT_FALSE(StandinDir().empty()) << "ZIBRAK_STANDIN_DIR is not set";
+    ASSERT_TRUE(Zip32jLoaded);
+    TempDir source;
+    TempDir target;
+    ASSERT_TRUE(WriteTextFile(source / "notes.txt", "dropped on the settings window\r\n"));
+    Options.CompType = 0;
+    Options.CompDirType = 3;
+    Options.CompPath.assign((target.path() + "\\").c_str());
+    Options.CompWarn = false;
+    Options.CompOpenDir = false;
+    Open();
+    Click(1022);  // ZIP in the window, LZH still in Options
+
+    SendMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({source / "notes.txt"})),
+                 0);
+
+    EXPECT_TRUE(FileExists(target / "notes.zip"));
+    EXPECT_FALSE(FileExists(target / "notes.lzh"));
+    EXPECT_EQ(1, Options.CompType);
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_TRUE(person.callsOf(PersonCall::EndProcess).empty());
+}
+
+}  // namespace
+}  // namespace ui_tests
