@@ -1,0 +1,7 @@
+#include <windows.h>
+
+#include "app/Startup.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR argumentText, int showCommand) {
+    return RunStartup(instance, argumentText, showCommand);
+}

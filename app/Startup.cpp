@@ -1,0 +1,63 @@
+#include "app/Startup.h"
+
+#include <shlobj.h>
+
+#include "archivers/Chain.h"
+#include "base/FileList.h"
+#include "jobs/Jobs.h"
+#include "settings/Options.h"
+#include "shell/Associations.h"
+#include "shell/Install.h"
+#include "ui/SettingsDialog.h"
+
+Road ChooseRoad(int fileCount, const char* argumentText) {
+    if (fileCount > 0) return Road::Job;
+    if (argumentText[0] == '/' && argumentText[1] == 'i') return Road::Install;
+    if (argumentText[0] == '/' && argumentText[1] == 'u') return Road::Uninstall;
+    return Road::Settings;
+}
+
+namespace {
+
+// The settings window; after OK the settings are saved and the associations brought up
+// to date, and the shell is told even when nothing changed.
+void RunSettingsRoad(int showCommand, const char* iniFile) {
+    if (!ShowSettings(showCommand)) return;
+    SaveOptions(iniFile);
+    UpdateAssociations(iniFile);
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}
+
+}  // namespace
+
+int RunStartup(HINSTANCE instance, const char* argumentText, int showCommand) {
+    // Archiver DLLs are loaded by bare name; without this an archive opened from a folder
+    // holding a planted Unlha32.dll would run that DLL. The application's folder, the
+    // system folders and PATH still find the real ones.
+    SetDllDirectoryA("");
+
+    AppInstance = instance;
+    FileList files;
+    files.fillFromCommandLine(argumentText);
+    const char* iniFile = kIniFileName;
+    LoadOptions(iniFile);
+    BuildArchiverChain();
+
+    switch (ChooseRoad(files.count(), argumentText)) {
+    case Road::Job:
+        if (!RunJob(files)) RunSettingsRoad(showCommand, iniFile);
+        break;
+    case Road::Install:
+        Install(iniFile);
+        break;
+    case Road::Uninstall:
+        Uninstall(iniFile);
+        break;
+    case Road::Settings:
+        RunSettingsRoad(showCommand, iniFile);
+        break;
+    }
+
+    DestroyArchiverChain();
+    return 0;
+}

@@ -1,0 +1,13 @@
+// Start-up: turns the argument text into a file list, loads the settings and the archivers,
+// and takes exactly one road.
+#pragma once
+#include <windows.h>
+
+enum class Road { Job, Install, Uninstall, Settings };
+
+// The files come first: a switch is looked at only when no file was given, and only as
+// the first two bytes of the raw argument text ("/i", "/u"; lower case).
+Road ChooseRoad(int fileCount, const char* argumentText);
+
+// The whole process after the platform's entry; returns the exit code.
+int RunStartup(HINSTANCE instance, const char* argumentText, int showCommand);

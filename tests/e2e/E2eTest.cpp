@@ -1,0 +1,221 @@
+// The built Zibrak.exe as its own process under Wine, with the stand-in archiver DLLs
+// beside it, driven through its command line; a watcher of the test's own finds the real
+// windows it shows, reads them and answers them.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/TestFiles.h"
+
+using namespace testing_support;
+
+namespace {
+
+std::string WindowsPath(std::string path) {
+    if (!path.empty() && path[0] == '/') {
+        for (char& c : path)
+            if (c == '/') c = '\\';
+        path = "Z:" + path;
+    }
+    return path;
+}
+
+bool CopyInto(const std::string& from, const std::string& toDir, const std::string& name) {
+    return CopyFileA(from.c_str(), (toDir + "\\" + name).c_str(), FALSE) != 0;
+}
+
+// Zibrak.exe and the stand-ins copied into a folder of the test's own, as a user installs
+// them; Zibrak.ini in the Windows folder saved and restored around the test.
+class E2e : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string exe = WindowsPath(GetEnv("ZIBRAK_EXE"));
+        std::string standins = WindowsPath(GetEnv("ZIBRAK_STANDIN_DIR"));
+        ASSERT_FALSE(exe.empty()) << "ZIBRAK_EXE is not set";
+        ASSERT_TRUE(CopyInto(exe, install.path(), "Zibrak.exe"));
+        for (const char* dll : {"Unlha32.dll", "UnZip32.dll", "Zip32j.dll", "Cab32.dll",
+                                "Unrar32.dll", "Unarj32j.dll", "Tar32.dll"})
+            ASSERT_TRUE(CopyInto(standins + "\\" + dll, install.path(), dll)) << dll;
+        char windows[MAX_PATH];
+        GetWindowsDirectoryA(windows, MAX_PATH);
+        ini = std::string(windows) + "\\Zibrak.ini";
+        hadIni = ReadTextFile(ini, savedIni);
+    }
+
+    void TearDown() override {
+        if (hadIni)
+            WriteTextFile(ini, savedIni);
+        else
+            DeleteFileA(ini.c_str());
+    }
+
+    void WriteOptions(const std::string& body) {
+        ASSERT_TRUE(WriteTextFile(ini, "[Option]\r\nMeltOpenDir=0\r\nCompOpenDir=0\r\n" + body));
+    }
+
+    // Runs Zibrak.exe with this argument text and returns its exit code (-1: it hung).
+    DWORD Run(const std::string& arguments) {
+        std::string line = "\"" + install / "Zibrak.exe" + "\" " + arguments;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            install.path().c_str(), &startup, &process))
+            return static_cast<DWORD>(-2);
+        processId = process.dwProcessId;
+        DWORD code = static_cast<DWORD>(-1);
+        if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process.hProcess, &code);
+        else
+            TerminateProcess(process.hProcess, 99);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return code;
+    }
+
+    TempDir install;
+    TempDir work;
+    std::string ini;
+    std::string savedIni;
+    bool hadIni = false;
+    std::atomic<DWORD> processId{0};
+};
+
+// Watches for a dialog window of the process under test; when one appears, reads the
+// texts of its static controls and presses the given button.
+class Watcher {
+public:
+    Watcher(std::atomic<DWORD>& processId, int button)
+        : processId_(processId), button_(button), thread_([this] { Watch(); }) {}
+    ~Watcher() {
+        stop_ = true;
+        thread_.join();
+    }
+    bool answered() const { return answered_; }
+    std::string caption() const { return caption_; }
+    std::string texts() const { return texts_; }
+
+private:
+    struct Search {
+        DWORD processId;
+        HWND found;
+    };
+
+    static BOOL CALLBACK Visit(HWND window, LPARAM param) {
+        auto* search = reinterpret_cast<Search*>(param);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        char cls[64] = "";
+        GetClassNameA(window, cls, sizeof cls);
+        if (owner == search->processId && IsWindowVisible(window) &&
+            std::string(cls) == "#32770") {
+            search->found = window;
+            return FALSE;
+        }
+        return TRUE;
+    }
+
+    static BOOL CALLBACK CollectText(HWND child, LPARAM param) {
+        char cls[64] = "";
+        GetClassNameA(child, cls, sizeof cls);
+        if (std::string(cls) == "Static") {
+            char text[1024] = "";
+            GetWindowTextA(child, text, sizeof text);
+            *reinterpret_cast<std::string*>(param) += text;
+        }
+        return TRUE;
+    }
+
+    void Watch() {
+        while (!stop_) {
+            Search search{processId_, nullptr};
+            if (search.processId != 0) EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
+            if (search.found) {
+                Sleep(300);  // let the dialog finish painting its controls
+                char caption[256] = "";
+                GetWindowTextA(search.found, caption, sizeof caption);
+                caption_ = caption;
+                EnumChildWindows(search.found, CollectText, reinterpret_cast<LPARAM>(&texts_));
+                PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED), 0);
+                answered_ = true;
+                return;
+            }
+            Sleep(100);
+        }
+    }
+
+    std::atomic<DWORD>& processId_;
+    int button_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> answered_{false};
+    std::string caption_;
+    std::string texts_;
+    std::thread thread_;
+};
+
+TEST_F(E2e, ExtractsOneArchiveGivenOnTheCommandLine) {
+    // Make an archive with the program itself, then extract it into a folder of its own.
+    ASSERT_TRUE(WriteTextFile(work / "note.txt", "hello"));
+    WriteOptions("CompDirType=1\r\nCompType=1\r\nCompWarn=0\r\n");
+    ASSERT_EQ(0u, Run("\"" + work / "note.txt" + "\""));
+    ASSERT_TRUE(FileExists(work / "note.zip"));
+
+    MakeDir(work / "out");
+    WriteOptions("MeltDirType=3\r\nMeltPath=" + work / "out" + "\\\r\n");
+    EXPECT_EQ(0u, Run("\"" + work / "note.zip" + "\""));
+    std::string text;
+    EXPECT_TRUE(ReadTextFile(work / "out\\note\\note.txt", text));
+    EXPECT_EQ("hello", text);
+}
+
+TEST_F(E2e, CompressesTwoFilesIntoOneArchiveNamedAfterTheFirst) {
+    ASSERT_TRUE(WriteTextFile(work / "a.txt", "first"));
+    ASSERT_TRUE(WriteTextFile(work / "b.txt", "second"));
+    WriteOptions("CompDirType=1\r\nCompWarn=0\r\n");
+    EXPECT_EQ(0u, Run("\"" + work / "a.txt" + "\" \"" + work / "b.txt" + "\""));
+    EXPECT_TRUE(FileExists(work / "a.lzh"));
+
+    MakeDir(work / "back");
+    WriteOptions("MeltDirType=3\r\nMeltMakeDir=0\r\nMeltPath=" + work / "back" + "\\\r\n");
+    EXPECT_EQ(0u, Run("\"" + work / "a.lzh" + "\""));
+    std::string a, b;
+    EXPECT_TRUE(ReadTextFile(work / "back\\a.txt", a));
+    EXPECT_TRUE(ReadTextFile(work / "back\\b.txt", b));
+    EXPECT_EQ("first", a);
+    EXPECT_EQ("second", b);
+}
+
+TEST_F(E2e, CancellingTheFolderBrowserEndsWithExitCodeOne) {
+    ASSERT_TRUE(WriteTextFile(work / "note.txt", "hello"));
+    WriteOptions("CompDirType=1\r\nCompType=1\r\nCompWarn=0\r\n");
+    ASSERT_EQ(0u, Run("\"" + work / "note.txt" + "\""));
+
+    WriteOptions("MeltDirType=2\r\n");
+    Watcher watcher(processId, IDCANCEL);
+    EXPECT_EQ(1u, Run("\"" + work / "note.zip" + "\""));
+    EXPECT_TRUE(watcher.answered());
+    EXPECT_FALSE(FileExists(work / "note"));
+}
+
+TEST_F(E2e, AnsweringNoToTheOverwriteQuestionLeavesTheOldArchive) {
+    ASSERT_TRUE(WriteTextFile(work / "report.txt", "new content"));
+    ASSERT_TRUE(WriteTextFile(work / "report.lzh", "the old archive"));
+    WriteOptions("CompDirType=1\r\nCompWarn=0\r\n");
+
+    Watcher watcher(processId, IDNO);
+    EXPECT_EQ(0u, Run("\"" + work / "report.txt" + "\""));
+    ASSERT_TRUE(watcher.answered());
+    EXPECT_EQ("上書き確認", watcher.caption());
+    EXPECT_EQ("同名のファイル" + work / "report.lzh" + "が存在します。上書きしますか",
+              watcher.texts());
+    std::string old;
+    ASSERT_TRUE(ReadTextFile(work / "report.lzh", old));
+    EXPECT_EQ("the old archive", old);
+}
+
+}  // namespace
