@@ -1,8 +1,6 @@
 // ARJ archives: stored (method 0) files and directories are extracted, everything else skipped.
 #include "standins/formats.h"
 
-#include <zlib.h>
-
 namespace standin {
 namespace {
 
@@ -10,19 +8,6 @@ const size_t kMaxBasicHeader = 2600;
 const size_t kMinFirstHeader = 30;
 const unsigned kFlagGarbled = 0x01, kFlagVolume = 0x04, kFlagExtFile = 0x08;
 const unsigned kTypeBinary = 0, kTypeText = 1, kTypeDirectory = 3;
-
-uint32_t Get16(const std::string& s, size_t at) {
-    return static_cast<unsigned char>(s[at]) | (static_cast<unsigned char>(s[at + 1]) << 8);
-}
-
-uint32_t Get32(const std::string& s, size_t at) {
-    return Get16(s, at) | (Get16(s, at + 2) << 16);
-}
-
-uint32_t Crc32(const std::string& s, size_t at, size_t size) {
-    return static_cast<uint32_t>(
-        crc32(0L, reinterpret_cast<const Bytef*>(s.data()) + at, static_cast<uInt>(size)));
-}
 
 struct ArjHeader {
     size_t basicAt = 0;    // offset of the basic header (after id and size)
@@ -36,19 +21,19 @@ bool ReadHeader(const std::string& a, size_t pos, ArjHeader& h) {
     if (static_cast<unsigned char>(a[pos]) != 0x60 ||
         static_cast<unsigned char>(a[pos + 1]) != 0xEA)
         return false;
-    h.basicSize = Get16(a, pos + 2);
+    h.basicSize = GetLe16(a, pos + 2);
     h.basicAt = pos + 4;
     if (h.basicSize == 0) return true;
     if (h.basicSize < kMinFirstHeader || h.basicSize > kMaxBasicHeader) return false;
     if (a.size() - h.basicAt < h.basicSize + 4) return false;
-    if (Crc32(a, h.basicAt, h.basicSize) != Get32(a, h.basicAt + h.basicSize)) return false;
+    if (Crc32(a, h.basicAt, h.basicSize) != GetLe32(a, h.basicAt + h.basicSize)) return false;
     size_t first = static_cast<unsigned char>(a[h.basicAt]);
     if (first < kMinFirstHeader || first > h.basicSize) return false;
     size_t p = h.basicAt + h.basicSize + 4;
     // Extended headers: a size, the data and its CRC, until a zero size.
     for (;;) {
         if (a.size() - p < 2) return false;
-        size_t extSize = Get16(a, p);
+        size_t extSize = GetLe16(a, p);
         p += 2;
         if (extSize == 0) break;
         if (a.size() - p < extSize + 4) return false;
@@ -72,10 +57,10 @@ bool ExtractArj(const std::string& archive, const ExtractOptions& options) {
         unsigned flags = static_cast<unsigned char>(a[b + 4]);
         unsigned method = static_cast<unsigned char>(a[b + 5]);
         unsigned fileType = static_cast<unsigned char>(a[b + 6]);
-        uint32_t dosTime = Get32(a, b + 8);
-        uint32_t packed = Get32(a, b + 12);
-        uint32_t original = Get32(a, b + 16);
-        uint32_t crc = Get32(a, b + 20);
+        uint32_t dosTime = GetLe32(a, b + 8);
+        uint32_t packed = GetLe32(a, b + 12);
+        uint32_t original = GetLe32(a, b + 16);
+        uint32_t crc = GetLe32(a, b + 20);
         size_t first = static_cast<unsigned char>(a[b]);
         if (packed > a.size() - h.dataAt) break;  // truncated
         pos = h.dataAt + packed;

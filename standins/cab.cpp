@@ -15,28 +15,6 @@ const uint16_t kFlagNextCabinet = 0x0002;
 const uint16_t kFlagReservePresent = 0x0004;
 const uint16_t kAttrNameIsUtf = 0x80;
 
-uint32_t Get16(const std::string& s, size_t at) {
-    return static_cast<unsigned char>(s[at]) | (static_cast<unsigned char>(s[at + 1]) << 8);
-}
-
-uint32_t Get32(const std::string& s, size_t at) {
-    return Get16(s, at) | (Get16(s, at + 2) << 16);
-}
-
-void Add16(std::string& s, uint32_t v) {
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>((v >> 8) & 0xFF);
-}
-
-void Add32(std::string& s, uint32_t v) {
-    Add16(s, v & 0xFFFF);
-    Add16(s, v >> 16);
-}
-
-void Put32(std::string& s, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
 // The cabinet checksum: little-endian words XORed, the odd tail bytes taken high to low.
 uint32_t Checksum(const unsigned char* p, size_t n, uint32_t seed) {
     uint32_t sum = seed;
@@ -101,9 +79,9 @@ bool ReadFolderData(const std::string& a, size_t pos, unsigned blocks, size_t da
     out.clear();
     for (unsigned b = 0; b < blocks; ++b) {
         if (pos > a.size() || a.size() - pos < 8 + dataReserve) return false;
-        uint32_t stored = Get32(a, pos);
-        size_t packed = Get16(a, pos + 4);
-        size_t unpacked = Get16(a, pos + 6);
+        uint32_t stored = GetLe32(a, pos);
+        size_t packed = GetLe16(a, pos + 4);
+        size_t unpacked = GetLe16(a, pos + 6);
         size_t dataAt = pos + 8 + dataReserve;
         if (packed != unpacked || a.size() - dataAt < packed || packed > budget) return false;
         // The checksum skips the reserve area, so it is computed over a joined copy.
@@ -131,13 +109,13 @@ bool WriteCab(const std::string& archive, const std::vector<Item>& items) {
         std::string name = BackslashName(item.name);
         if (name.empty() || ++count > 0xFFFF) return false;
         if (stream.size() + data.size() > 0x7FFF8000u) return false;
-        Add32(files, static_cast<uint32_t>(data.size()));
-        Add32(files, static_cast<uint32_t>(stream.size()));
-        Add16(files, 0);  // folder 0
-        Add16(files, item.dosTime >> 16);
-        Add16(files, item.dosTime & 0xFFFF);
-        Add16(files, item.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                        FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
+        AppendLe32(files, static_cast<uint32_t>(data.size()));
+        AppendLe32(files, static_cast<uint32_t>(stream.size()));
+        AppendLe16(files, 0);  // folder 0
+        AppendLe16(files, item.dosTime >> 16);
+        AppendLe16(files, item.dosTime & 0xFFFF);
+        AppendLe16(files, item.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
         files += name;
         files += '\0';
         stream += data;
@@ -150,32 +128,32 @@ bool WriteCab(const std::string& archive, const std::vector<Item>& items) {
 
     std::string out;
     out += "MSCF";
-    Add32(out, 0);
-    Add32(out, 0);  // cabinet size, filled in below
-    Add32(out, 0);
-    Add32(out, static_cast<uint32_t>(filesAt));
-    Add32(out, 0);
+    AppendLe32(out, 0);
+    AppendLe32(out, 0);  // cabinet size, filled in below
+    AppendLe32(out, 0);
+    AppendLe32(out, static_cast<uint32_t>(filesAt));
+    AppendLe32(out, 0);
     out += '\x03';  // version 1.3
     out += '\x01';
-    Add16(out, 1);  // folders
-    Add16(out, count);
-    Add16(out, 0);  // flags
-    Add16(out, 0);  // set id
-    Add16(out, 0);  // cabinet index
-    Add32(out, static_cast<uint32_t>(dataAt));
-    Add16(out, static_cast<uint32_t>(blocks));
-    Add16(out, 0);  // no compression
+    AppendLe16(out, 1);  // folders
+    AppendLe16(out, count);
+    AppendLe16(out, 0);  // flags
+    AppendLe16(out, 0);  // set id
+    AppendLe16(out, 0);  // cabinet index
+    AppendLe32(out, static_cast<uint32_t>(dataAt));
+    AppendLe16(out, static_cast<uint32_t>(blocks));
+    AppendLe16(out, 0);  // no compression
     out += files;
     for (size_t b = 0; b < blocks; ++b) {
         size_t len = std::min(kBlockSize, stream.size() - b * kBlockSize);
         size_t at = out.size();
-        Add32(out, 0);
-        Add16(out, static_cast<uint32_t>(len));
-        Add16(out, static_cast<uint32_t>(len));
+        AppendLe32(out, 0);
+        AppendLe16(out, static_cast<uint32_t>(len));
+        AppendLe16(out, static_cast<uint32_t>(len));
         out.append(stream, b * kBlockSize, len);
-        Put32(out, at, BlockChecksum(out, at + 8, len));
+        SetLe32(out, at, BlockChecksum(out, at + 8, len));
     }
-    Put32(out, 8, static_cast<uint32_t>(out.size()));
+    SetLe32(out, 8, static_cast<uint32_t>(out.size()));
     return WriteFileAtomically(archive, out);
 }
 
@@ -183,15 +161,15 @@ bool ExtractCab(const std::string& archive, const ExtractOptions& options) {
     std::string a;
     if (!ReadWholeFile(archive, a) || a.size() < kHeaderSize || a.compare(0, 4, "MSCF") != 0)
         return false;
-    size_t filesAt = Get32(a, 16);
-    unsigned folderCount = Get16(a, 26);
-    unsigned fileCount = Get16(a, 28);
-    unsigned flags = Get16(a, 30);
+    size_t filesAt = GetLe32(a, 16);
+    unsigned folderCount = GetLe16(a, 26);
+    unsigned fileCount = GetLe16(a, 28);
+    unsigned flags = GetLe16(a, 30);
     size_t pos = kHeaderSize;
     size_t folderReserve = 0, dataReserve = 0;
     if (flags & kFlagReservePresent) {
         if (pos + 4 > a.size()) return false;
-        size_t headerReserve = Get16(a, pos);
+        size_t headerReserve = GetLe16(a, pos);
         folderReserve = static_cast<unsigned char>(a[pos + 2]);
         dataReserve = static_cast<unsigned char>(a[pos + 3]);
         pos += 4 + headerReserve;
@@ -209,9 +187,9 @@ bool ExtractCab(const std::string& archive, const ExtractOptions& options) {
     size_t budget = a.size();
     for (unsigned i = 0; i < folderCount; ++i, pos += 8 + folderReserve) {
         if (pos + 8 > a.size()) return false;
-        size_t dataAt = Get32(a, pos);
-        unsigned blocks = Get16(a, pos + 4);
-        unsigned type = Get16(a, pos + 6);
+        size_t dataAt = GetLe32(a, pos);
+        unsigned blocks = GetLe16(a, pos + 4);
+        unsigned type = GetLe16(a, pos + 6);
         // Only uncompressed folders can be read; MSZIP, Quantum and LZX are skipped.
         if ((type & 0x000F) == 0)
             folders[i].stored =
@@ -220,11 +198,11 @@ bool ExtractCab(const std::string& archive, const ExtractOptions& options) {
     pos = filesAt;
     for (unsigned i = 0; i < fileCount; ++i) {
         if (pos > a.size() || a.size() - pos < 16) break;
-        size_t size = Get32(a, pos);
-        size_t offset = Get32(a, pos + 4);
-        unsigned folder = Get16(a, pos + 8);
-        uint32_t dosTime = (Get16(a, pos + 10) << 16) | Get16(a, pos + 12);
-        unsigned attrs = Get16(a, pos + 14);
+        size_t size = GetLe32(a, pos);
+        size_t offset = GetLe32(a, pos + 4);
+        unsigned folder = GetLe16(a, pos + 8);
+        uint32_t dosTime = (GetLe16(a, pos + 10) << 16) | GetLe16(a, pos + 12);
+        unsigned attrs = GetLe16(a, pos + 14);
         pos += 16;
         std::string name;
         if (!ReadString(a, pos, a.size(), name)) break;

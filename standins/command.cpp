@@ -9,21 +9,6 @@
 namespace standin {
 namespace {
 
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : h_(h) {}
-    ~FileHandle() {
-        if (valid()) CloseHandle(h_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return h_; }
-
-private:
-    HANDLE h_;
-};
-
 class FindHandle {
 public:
     FindHandle(const std::string& pattern, WIN32_FIND_DATAA& data)
@@ -389,7 +374,8 @@ std::vector<Token> SplitCommand(const std::string& text) {
 
 bool GatherItems(const std::string& baseDir, const std::vector<std::string>& entries,
                  const std::string& exclude, std::vector<Item>& items) {
-    std::string base = WithSeparator(baseDir);
+    // An empty base leaves the entries relative to the current folder, as a bare name is.
+    std::string base = baseDir.empty() ? std::string() : WithSeparator(baseDir);
     Gatherer gatherer(exclude, items);
     for (const std::string& given : entries) {
         std::string entry = given;
@@ -405,7 +391,7 @@ bool GatherItems(const std::string& baseDir, const std::vector<std::string>& ent
             path = entry;
             name = StoredNameOf(entry);
         } else {
-            path = entry.empty() ? base : base + entry;
+            path = entry.empty() ? (base.empty() ? std::string(".") : base) : base + entry;
             name = entry;
         }
         name = ReplaceSeparators(name, '/', '\\');
@@ -443,13 +429,8 @@ void AppendJournal(Dll dll, const std::string& entry, const std::string& argumen
     char journal[MAX_PATH * 2];
     DWORD n = GetEnvironmentVariableA("ARCHIVER_JOURNAL", journal, sizeof journal);
     if (n == 0 || n >= sizeof journal) return;
-    FileHandle file(CreateFileA(journal, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return;
-    std::string line =
-        std::string(IdentityOf(dll).fileName) + "\t" + entry + "\t" + argument + "\r\n";
-    DWORD written = 0;
-    WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    AppendToFile(journal,
+                 std::string(IdentityOf(dll).fileName) + "\t" + entry + "\t" + argument + "\r\n");
 }
 
 }  // namespace standin

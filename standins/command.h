@@ -33,9 +33,10 @@ struct Token {
 // Splits on spaces outside double quotes; a quoted token keeps its spaces.
 std::vector<Token> SplitCommand(const std::string& text);
 
-// Items for baseDir and the entries after it: an entry is relative to baseDir or a full path
-// (then stored without drive and leading separators); "<dir>\*.*" or a folder stands for the
-// folder's whole content. The file `exclude` (the archive being written) is left out.
+// Items for baseDir and the entries after it: an entry is relative to baseDir (the current
+// folder when baseDir is empty) or a full path (then stored without drive and leading
+// separators); "<dir>\*.*" or a folder stands for the folder's whole content. The file
+// `exclude` (the archive being written) is left out.
 // False when an entry does not exist or a folder cannot be read; items is then unspecified.
 bool GatherItems(const std::string& baseDir, const std::vector<std::string>& entries,
                  const std::string& exclude, std::vector<Item>& items);

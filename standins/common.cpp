@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cctype>
 
@@ -241,6 +243,68 @@ bool WriteFileAtomically(const std::string& path, const std::string& data) {
         return false;
     }
     return true;
+}
+
+bool AppendToFile(const std::string& path, const std::string& data) {
+    FileHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid() && WriteAll(file.get(), data.data(), data.size());
+}
+
+uint32_t GetLe16(const std::string& s, size_t at) {
+    return static_cast<unsigned char>(s[at]) | (static_cast<unsigned char>(s[at + 1]) << 8);
+}
+
+uint32_t GetLe32(const std::string& s, size_t at) {
+    return GetLe16(s, at) | (GetLe16(s, at + 2) << 16);
+}
+
+void AppendLe16(std::string& s, uint32_t v) {
+    s.push_back(static_cast<char>(v & 0xFF));
+    s.push_back(static_cast<char>((v >> 8) & 0xFF));
+}
+
+void AppendLe32(std::string& s, uint32_t v) {
+    AppendLe16(s, v & 0xFFFF);
+    AppendLe16(s, v >> 16);
+}
+
+void SetLe16(std::string& s, size_t at, uint32_t v) {
+    s[at] = static_cast<char>(v & 0xFF);
+    s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
+}
+
+void SetLe32(std::string& s, size_t at, uint32_t v) {
+    SetLe16(s, at, v & 0xFFFF);
+    SetLe16(s, at + 2, v >> 16);
+}
+
+uint32_t Crc32(const std::string& s, size_t at, uint64_t size) {
+    uLong crc = crc32(0L, Z_NULL, 0);
+    const Bytef* p = reinterpret_cast<const Bytef*>(s.data()) + at;
+    while (size > 0) {
+        uInt chunk = size > (1u << 30) ? (1u << 30) : static_cast<uInt>(size);
+        crc = crc32(crc, p, chunk);
+        p += chunk;
+        size -= chunk;
+    }
+    return static_cast<uint32_t>(crc);
+}
+
+bool Deflate(const std::string& in, bool gzip, std::string& out) {
+    z_stream z{};
+    // Negative window bits give raw deflate; 16 added gives the gzip wrapper.
+    int windowBits = gzip ? MAX_WBITS + 16 : -MAX_WBITS;
+    if (deflateInit2(&z, 6, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+    out.resize(deflateBound(&z, static_cast<uLong>(in.size())));
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+    z.avail_in = static_cast<uInt>(in.size());
+    z.next_out = reinterpret_cast<Bytef*>(&out[0]);
+    z.avail_out = static_cast<uInt>(out.size());
+    int rc = deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return rc == Z_STREAM_END;
 }
 
 uint32_t UnixTimeToDos(uint32_t unixTime) {

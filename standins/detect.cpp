@@ -1,8 +1,6 @@
 // Recognises an archive by its content, never by its name.
 #include "standins/formats.h"
 
-#include <zlib.h>
-
 #include <cstring>
 
 namespace standin {
@@ -31,7 +29,7 @@ bool LooksLikeArj(const std::string& head) {
     if (size < 30 || size > 2600 || head.size() < 4 + size + 4) return false;
     uint32_t stored = p[4 + size] | (p[5 + size] << 8) | (p[6 + size] << 16) |
                       (static_cast<uint32_t>(p[7 + size]) << 24);
-    return crc32(0, p + 4, static_cast<uInt>(size)) == stored;
+    return Crc32(head, 4, size) == stored;
 }
 
 // Old tar headers have no magic; their checksum is what identifies them.

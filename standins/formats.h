@@ -68,6 +68,21 @@ bool ReadFilePart(const std::string& path, uint64_t offset, size_t maxBytes, std
                   uint64_t& fileSize);
 // Writes a whole file through a temporary beside it, so a failure leaves the old file or none.
 bool WriteFileAtomically(const std::string& path, const std::string& data);
+// Appends data to the file at path, creating it when missing.
+bool AppendToFile(const std::string& path, const std::string& data);
+
+// Little-endian numbers, as every format here stores them.
+uint32_t GetLe16(const std::string& s, size_t at);
+uint32_t GetLe32(const std::string& s, size_t at);
+void AppendLe16(std::string& s, uint32_t v);
+void AppendLe32(std::string& s, uint32_t v);
+void SetLe16(std::string& s, size_t at, uint32_t v);  // overwrites 2 bytes at `at`
+void SetLe32(std::string& s, size_t at, uint32_t v);
+// The CRC-32 of ZIP, gzip, RAR and ARJ over size bytes of s from at.
+uint32_t Crc32(const std::string& s, size_t at, uint64_t size);
+// Deflates in whole: with a gzip header and trailer, or raw as ZIP stores it.
+bool Deflate(const std::string& in, bool gzip, std::string& out);
+
 // MS-DOS local date/time <-> Unix time (UTC). 0 when the time cannot be converted.
 uint32_t UnixTimeToDos(uint32_t unixTime);
 uint32_t DosTimeToUnix(uint32_t dosTime);

@@ -28,24 +28,6 @@ uint16_t Crc16(const void* data, size_t size, uint16_t crc = 0) {
     return crc;
 }
 
-uint32_t Get16(const std::string& s, size_t at) {
-    return static_cast<unsigned char>(s[at]) | (static_cast<unsigned char>(s[at + 1]) << 8);
-}
-
-uint32_t Get32(const std::string& s, size_t at) {
-    return Get16(s, at) | (Get16(s, at + 2) << 16);
-}
-
-void Put16(std::string& s, size_t at, uint32_t v) {
-    s[at] = static_cast<char>(v & 0xFF);
-    s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-
-void Put32(std::string& s, size_t at, uint32_t v) {
-    Put16(s, at, v & 0xFFFF);
-    Put16(s, at + 2, v >> 16);
-}
-
 bool IsLead(char c) {
     return IsDBCSLeadByte(static_cast<BYTE>(c)) != 0;
 }
@@ -123,7 +105,7 @@ bool ReadExtHeaders(const std::string& a, size_t pos, size_t limit, uint32_t nex
             ext.dirName = data;
         }
         size_t next = pos + nextSize;
-        nextSize = Get16(a, next - 2);
+        nextSize = GetLe16(a, next - 2);
         pos = next;
     }
     end = pos;
@@ -147,8 +129,8 @@ bool ParseEntry(const std::string& a, size_t pos, LzhEntry& e) {
     e.level = static_cast<unsigned char>(a[pos + 20]);
     e.method = a.substr(pos + 2, 5);
     if (e.method[0] != '-' || e.method[1] != 'l' || e.method[4] != '-') return false;
-    uint32_t packed = Get32(a, pos + 7);
-    e.originalSize = Get32(a, pos + 11);
+    uint32_t packed = GetLe32(a, pos + 7);
+    e.originalSize = GetLe32(a, pos + 11);
     ExtHeaders ext;
     if (e.level == 0 || e.level == 1) {
         size_t baseSize = static_cast<unsigned char>(a[pos]);
@@ -161,8 +143,8 @@ bool ParseEntry(const std::string& a, size_t pos, LzhEntry& e) {
         size_t crcAt = pos + 22 + nameLen;
         if (crcAt + 2 > baseEnd) return false;
         std::string baseName = a.substr(pos + 22, nameLen);
-        e.crc = static_cast<uint16_t>(Get16(a, crcAt));
-        e.dosTime = Get32(a, pos + 15);
+        e.crc = static_cast<uint16_t>(GetLe16(a, crcAt));
+        e.dosTime = GetLe32(a, pos + 15);
         if (e.level == 0) {
             e.dataStart = baseEnd;
             e.dataSize = packed;
@@ -170,7 +152,7 @@ bool ParseEntry(const std::string& a, size_t pos, LzhEntry& e) {
         } else {
             if (crcAt + 5 > baseEnd) return false;
             size_t extEnd = 0;
-            if (!ReadExtHeaders(a, baseEnd, a.size(), Get16(a, crcAt + 3), ext, extEnd))
+            if (!ReadExtHeaders(a, baseEnd, a.size(), GetLe16(a, crcAt + 3), ext, extEnd))
                 return false;
             // Level 1 counts its extended headers in the packed size.
             if (extEnd - baseEnd > packed) return false;
@@ -179,20 +161,20 @@ bool ParseEntry(const std::string& a, size_t pos, LzhEntry& e) {
             e.name = JoinName(ext.dirName, ext.fileName.empty() ? baseName : ext.fileName);
         }
     } else if (e.level == 2) {
-        size_t total = Get16(a, pos);
+        size_t total = GetLe16(a, pos);
         if (total < 26 || pos + total > a.size()) return false;
         size_t extEnd = 0;
-        if (!ReadExtHeaders(a, pos + 26, pos + total, Get16(a, pos + 24), ext, extEnd))
+        if (!ReadExtHeaders(a, pos + 26, pos + total, GetLe16(a, pos + 24), ext, extEnd))
             return false;
         if (ext.hasHeaderCrc) {
             std::string header = a.substr(pos, total);
             size_t at = ext.headerCrcAt - pos;
-            uint16_t stored = static_cast<uint16_t>(Get16(header, at));
+            uint16_t stored = static_cast<uint16_t>(GetLe16(header, at));
             header[at] = header[at + 1] = 0;
             if (Crc16(header.data(), header.size()) != stored) return false;
         }
-        e.crc = static_cast<uint16_t>(Get16(a, pos + 21));
-        e.dosTime = UnixTimeToDos(Get32(a, pos + 15));
+        e.crc = static_cast<uint16_t>(GetLe16(a, pos + 21));
+        e.dosTime = UnixTimeToDos(GetLe32(a, pos + 15));
         e.dataStart = pos + total;
         e.dataSize = packed;
         e.name = JoinName(ext.dirName, ext.fileName);
@@ -236,14 +218,14 @@ bool BuildEntry(const Item& item, std::string& out) {
 
     std::string h(26, '\0');
     h.replace(2, 5, item.isDir ? "-lhd-" : "-lh0-");
-    Put32(h, 7, static_cast<uint32_t>(data.size()));
-    Put32(h, 11, static_cast<uint32_t>(data.size()));
+    SetLe32(h, 7, static_cast<uint32_t>(data.size()));
+    SetLe32(h, 11, static_cast<uint32_t>(data.size()));
     uint32_t unixTime = item.dosTime ? DosTimeToUnix(item.dosTime) : 0;
     if (unixTime == 0) unixTime = static_cast<uint32_t>(std::time(nullptr));
-    Put32(h, 15, unixTime);
+    SetLe32(h, 15, unixTime);
     h[19] = 0x20;
     h[20] = 2;
-    Put16(h, 21, Crc16(data.data(), data.size()));
+    SetLe16(h, 21, Crc16(data.data(), data.size()));
     h[23] = 'M';
     std::vector<size_t> extStarts;
     extStarts.push_back(h.size());
@@ -258,21 +240,21 @@ bool BuildEntry(const Item& item, std::string& out) {
     }
     extStarts.push_back(h.size());
     std::string attr(2, '\0');
-    Put16(attr, 0, item.attributes & 0xFFFF);
+    SetLe16(attr, 0, item.attributes & 0xFFFF);
     AddExt(h, 0x40, attr);
     extStarts.push_back(h.size());
     // Each size field names the header after it: the base header's names the first one.
-    Put16(h, 24, static_cast<uint32_t>(extStarts[1] - extStarts[0]));
+    SetLe16(h, 24, static_cast<uint32_t>(extStarts[1] - extStarts[0]));
     for (size_t i = 0; i + 1 < extStarts.size(); ++i) {
         size_t nextSize = i + 2 < extStarts.size() ? extStarts[i + 2] - extStarts[i + 1] : 0;
         if (nextSize > 0xFFFF) return false;
-        Put16(h, extStarts[i + 1] - 2, static_cast<uint32_t>(nextSize));
+        SetLe16(h, extStarts[i + 1] - 2, static_cast<uint32_t>(nextSize));
     }
     // A header starting with a zero byte would read as the end of the archive.
     if ((h.size() & 0xFF) == 0) h += '\0';
     if (h.size() > 0xFFFF) return false;
-    Put16(h, 0, static_cast<uint32_t>(h.size()));
-    Put16(h, extStarts[0] + 1, Crc16(h.data(), h.size()));
+    SetLe16(h, 0, static_cast<uint32_t>(h.size()));
+    SetLe16(h, extStarts[0] + 1, Crc16(h.data(), h.size()));
     out = h + data;
     return true;
 }

@@ -2,8 +2,6 @@
 // encrypted and split entries are skipped.
 #include "standins/formats.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 
 namespace standin {
@@ -18,26 +16,6 @@ const uint32_t kFlag4Large = 0x0100, kFlag4Unicode = 0x0200, kFlag4LongBlock = 0
 const uint32_t kFlag4DirMask = 0x00E0;
 const uint32_t kMain4Password = 0x0080;
 const unsigned char kMethodStore = 0x30;
-
-uint32_t Get16(const std::string& s, size_t at) {
-    return static_cast<unsigned char>(s[at]) | (static_cast<unsigned char>(s[at + 1]) << 8);
-}
-
-uint32_t Get32(const std::string& s, size_t at) {
-    return Get16(s, at) | (Get16(s, at + 2) << 16);
-}
-
-uint32_t Crc32(const std::string& s, size_t at, uint64_t size) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    const Bytef* p = reinterpret_cast<const Bytef*>(s.data()) + at;
-    while (size > 0) {
-        uInt chunk = size > (1u << 30) ? (1u << 30) : static_cast<uInt>(size);
-        crc = crc32(crc, p, chunk);
-        p += chunk;
-        size -= chunk;
-    }
-    return static_cast<uint32_t>(crc);
-}
 
 bool IsDirAttribute(unsigned hostOs, uint32_t attr) {
     if (hostOs == 3 || hostOs == 5) return (attr & 0xF000) == 0x4000;  // Unix, BeOS mode bits
@@ -56,11 +34,11 @@ bool ExtractRar4(const std::string& a, const ExtractOptions& options) {
     bool sawMain = false;
     while (pos <= a.size() && a.size() - pos >= 7) {
         unsigned type = static_cast<unsigned char>(a[pos + 2]);
-        uint32_t flags = Get16(a, pos + 3);
-        size_t headSize = Get16(a, pos + 5);
+        uint32_t flags = GetLe16(a, pos + 3);
+        size_t headSize = GetLe16(a, pos + 5);
         if (headSize < 7 || pos + headSize > a.size()) break;
         uint64_t addSize = 0;
-        if ((flags & kFlag4LongBlock) && headSize >= 11) addSize = Get32(a, pos + 7);
+        if ((flags & kFlag4LongBlock) && headSize >= 11) addSize = GetLe32(a, pos + 7);
         if (type == kType4End) break;
         if (type == kType4Main) {
             sawMain = true;
@@ -68,20 +46,20 @@ bool ExtractRar4(const std::string& a, const ExtractOptions& options) {
         }
         if (type == kType4File || type == kType4NewSub) {
             if (headSize < 32) break;
-            if ((Crc32(a, pos + 2, headSize - 2) & 0xFFFF) != Get16(a, pos)) break;
-            uint64_t packSize = Get32(a, pos + 7);
-            uint64_t unpSize = Get32(a, pos + 11);
+            if ((Crc32(a, pos + 2, headSize - 2) & 0xFFFF) != GetLe16(a, pos)) break;
+            uint64_t packSize = GetLe32(a, pos + 7);
+            uint64_t unpSize = GetLe32(a, pos + 11);
             unsigned hostOs = static_cast<unsigned char>(a[pos + 15]);
-            uint32_t fileCrc = Get32(a, pos + 16);
-            uint32_t dosTime = Get32(a, pos + 20);
+            uint32_t fileCrc = GetLe32(a, pos + 16);
+            uint32_t dosTime = GetLe32(a, pos + 20);
             unsigned method = static_cast<unsigned char>(a[pos + 25]);
-            size_t nameSize = Get16(a, pos + 26);
-            uint32_t attr = Get32(a, pos + 28);
+            size_t nameSize = GetLe16(a, pos + 26);
+            uint32_t attr = GetLe32(a, pos + 28);
             size_t nameAt = 32;
             if (flags & kFlag4Large) {
                 if (headSize < 40) break;
-                packSize |= static_cast<uint64_t>(Get32(a, pos + 32)) << 32;
-                unpSize |= static_cast<uint64_t>(Get32(a, pos + 36)) << 32;
+                packSize |= static_cast<uint64_t>(GetLe32(a, pos + 32)) << 32;
+                unpSize |= static_cast<uint64_t>(GetLe32(a, pos + 36)) << 32;
                 nameAt = 40;
             }
             if (nameAt + nameSize > headSize) break;
@@ -140,7 +118,7 @@ bool ExtractRar5(const std::string& a, const ExtractOptions& options) {
     size_t pos = 8;
     bool sawMain = false;
     while (pos <= a.size() && a.size() - pos > 4) {
-        uint32_t headCrc = Get32(a, pos);
+        uint32_t headCrc = GetLe32(a, pos);
         size_t p = pos + 4;
         uint64_t headSize = 0;
         if (!ReadVint(a, p, std::min(a.size(), p + 3), headSize)) break;
@@ -167,12 +145,12 @@ bool ExtractRar5(const std::string& a, const ExtractOptions& options) {
             continue;
         if (fileFlags & kFile5Time) {
             if (extraAt - p < 4) continue;
-            mtime = Get32(a, p);
+            mtime = GetLe32(a, p);
             p += 4;
         }
         if (fileFlags & kFile5Crc) {
             if (extraAt - p < 4) continue;
-            dataCrc = Get32(a, p);
+            dataCrc = GetLe32(a, p);
             p += 4;
         }
         if (!ReadVint(a, p, extraAt, compression) || !ReadVint(a, p, extraAt, hostOs) ||

@@ -66,22 +66,6 @@ void AppendEntry(std::string& tar, const std::string& name, char type, uint64_t 
     AppendHeader(tar, name, type, size, mode, mtime);
 }
 
-bool Gzip(const std::string& in, std::string& out) {
-    z_stream z{};
-    if (deflateInit2(&z, 6, Z_DEFLATED, MAX_WBITS + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-        return false;
-    }
-    out.resize(deflateBound(&z, static_cast<uLong>(in.size())));
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
-    z.avail_in = static_cast<uInt>(in.size());
-    z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-    z.avail_out = static_cast<uInt>(out.size());
-    int rc = deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return rc == Z_STREAM_END;
-}
-
 // Decompresses every gzip member of in; name receives the first member's stored file name
 // (empty when it has none). False on a damaged or truncated stream.
 bool Gunzip(const std::string& in, std::string& out, std::string& name) {
@@ -275,7 +259,7 @@ bool WriteTar(const std::string& archive, const std::vector<Item>& items, bool g
     tar.append(2 * kBlock, '\0');
     if (!gzip) return WriteFileAtomically(archive, tar);
     std::string packed;
-    if (!Gzip(tar, packed)) return false;
+    if (!Deflate(tar, true, packed)) return false;
     return WriteFileAtomically(archive, packed);
 }
 

@@ -21,24 +21,6 @@ const uint16_t kStored = 0;
 const uint16_t kDeflated = 8;
 const size_t kEncryptionHeaderSize = 12;
 
-void PutU16(std::string& out, uint32_t v) {
-    out.push_back(static_cast<char>(v & 0xFF));
-    out.push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-
-void PutU32(std::string& out, uint32_t v) {
-    PutU16(out, v & 0xFFFF);
-    PutU16(out, v >> 16);
-}
-
-uint32_t GetU16(const std::string& in, size_t at) {
-    return static_cast<unsigned char>(in[at]) | (static_cast<unsigned char>(in[at + 1]) << 8);
-}
-
-uint32_t GetU32(const std::string& in, size_t at) {
-    return GetU16(in, at) | (GetU16(in, at + 2) << 16);
-}
-
 // The traditional PKWARE stream cipher: three keys updated by every plain byte.
 class ZipCipher {
 public:
@@ -74,21 +56,6 @@ private:
     uint32_t keys_[3] = {305419896u, 591751049u, 878082192u};
 };
 
-// Raw deflate (no zlib wrapper), as ZIP stores it.
-bool Deflate(const std::string& in, std::string& out) {
-    z_stream z{};
-    if (deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
-    out.resize(deflateBound(&z, static_cast<uLong>(in.size())));
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
-    z.avail_in = static_cast<uInt>(in.size());
-    z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-    z.avail_out = static_cast<uInt>(out.size());
-    int rc = deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return rc == Z_STREAM_END;
-}
-
 bool Inflate(const char* in, size_t inSize, size_t expectedSize, std::string& out) {
     z_stream z{};
     if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return false;
@@ -101,11 +68,6 @@ bool Inflate(const char* in, size_t inSize, size_t expectedSize, std::string& ou
     bool whole = rc == Z_STREAM_END && z.total_out == expectedSize;
     inflateEnd(&z);
     return whole;
-}
-
-uint32_t Crc(const std::string& data) {
-    return static_cast<uint32_t>(
-        crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
 }
 
 std::mt19937 MakeRandom() {
@@ -129,11 +91,12 @@ bool BuildZip(const std::string& archive, const std::vector<Item>& items, bool d
         std::string plain;
         if (!item.isDir && !ReadWholeFile(item.sourcePath, plain)) return false;
         if (plain.size() > 0xFFFFFFF0u) return false;  // no ZIP64
-        uint32_t crc = Crc(plain);
+        uint32_t crc = Crc32(plain, 0, plain.size());
         uint16_t method = kStored;
         std::string data = plain;
         std::string packed;
-        if (deflate && !plain.empty() && Deflate(plain, packed) && packed.size() < plain.size()) {
+        if (deflate && !plain.empty() && Deflate(plain, false, packed) &&
+            packed.size() < plain.size()) {
             method = kDeflated;
             data.swap(packed);
         }
@@ -157,47 +120,42 @@ bool BuildZip(const std::string& archive, const std::vector<Item>& items, bool d
 
         uint32_t offset = static_cast<uint32_t>(body.size());
         uint16_t needed = method == kDeflated || item.isDir ? 20 : 10;
-        PutU32(body, kLocalSignature);
-        PutU16(body, needed);
-        PutU16(body, flags);
-        PutU16(body, method);
-        PutU32(body, item.dosTime);
-        PutU32(body, crc);
-        PutU32(body, static_cast<uint32_t>(data.size()));
-        PutU32(body, static_cast<uint32_t>(plain.size()));
-        PutU16(body, static_cast<uint32_t>(name.size()));
-        PutU16(body, 0);
+        // From "version needed" to the extra field's length, both records hold the same.
+        std::string shared;
+        AppendLe16(shared, needed);
+        AppendLe16(shared, flags);
+        AppendLe16(shared, method);
+        AppendLe32(shared, item.dosTime);
+        AppendLe32(shared, crc);
+        AppendLe32(shared, static_cast<uint32_t>(data.size()));
+        AppendLe32(shared, static_cast<uint32_t>(plain.size()));
+        AppendLe16(shared, static_cast<uint32_t>(name.size()));
+        AppendLe16(shared, 0);  // extra
+        AppendLe32(body, kLocalSignature);
+        body += shared;
         body += name;
         body += data;
 
-        PutU32(central, kCentralSignature);
-        PutU16(central, 20);  // made by MS-DOS, version 2.0: names are code-page bytes
-        PutU16(central, needed);
-        PutU16(central, flags);
-        PutU16(central, method);
-        PutU32(central, item.dosTime);
-        PutU32(central, crc);
-        PutU32(central, static_cast<uint32_t>(data.size()));
-        PutU32(central, static_cast<uint32_t>(plain.size()));
-        PutU16(central, static_cast<uint32_t>(name.size()));
-        PutU16(central, 0);  // extra
-        PutU16(central, 0);  // comment
-        PutU16(central, 0);  // disk
-        PutU16(central, 0);  // internal attributes
-        PutU32(central, (item.attributes & 0xFF) | (item.isDir ? FILE_ATTRIBUTE_DIRECTORY : 0));
-        PutU32(central, offset);
+        AppendLe32(central, kCentralSignature);
+        AppendLe16(central, 20);  // made by MS-DOS, version 2.0: names are code-page bytes
+        central += shared;
+        AppendLe16(central, 0);  // comment
+        AppendLe16(central, 0);  // disk
+        AppendLe16(central, 0);  // internal attributes
+        AppendLe32(central, (item.attributes & 0xFF) | (item.isDir ? FILE_ATTRIBUTE_DIRECTORY : 0));
+        AppendLe32(central, offset);
         central += name;
     }
     if (body.size() > 0xFFFFFFFFu - central.size()) return false;
     std::string zip = body + central;
-    PutU32(zip, kEndSignature);
-    PutU16(zip, 0);
-    PutU16(zip, 0);
-    PutU16(zip, static_cast<uint32_t>(items.size()));
-    PutU16(zip, static_cast<uint32_t>(items.size()));
-    PutU32(zip, static_cast<uint32_t>(central.size()));
-    PutU32(zip, static_cast<uint32_t>(body.size()));
-    PutU16(zip, 0);
+    AppendLe32(zip, kEndSignature);
+    AppendLe16(zip, 0);
+    AppendLe16(zip, 0);
+    AppendLe16(zip, static_cast<uint32_t>(items.size()));
+    AppendLe16(zip, static_cast<uint32_t>(items.size()));
+    AppendLe32(zip, static_cast<uint32_t>(central.size()));
+    AppendLe32(zip, static_cast<uint32_t>(body.size()));
+    AppendLe16(zip, 0);
     return WriteFileAtomically(archive, zip);
 }
 
@@ -207,7 +165,7 @@ size_t FindEnd(const std::string& zip) {
     if (zip.size() < 22) return std::string::npos;
     size_t lowest = zip.size() > 22 + 0xFFFF ? zip.size() - 22 - 0xFFFF : 0;
     for (size_t at = zip.size() - 22;; --at) {
-        if (GetU32(zip, at) == kEndSignature) return at;
+        if (GetLe32(zip, at) == kEndSignature) return at;
         if (at == lowest) break;
     }
     return std::string::npos;
@@ -235,15 +193,15 @@ bool Decrypt(const std::string& password, const char* sealed, size_t size, unsig
 // whole and correct are skipped: nothing half-written reaches the disk.
 void ExtractEntry(const std::string& zip, size_t at, const ExtractOptions& options,
                   const std::string& password) {
-    uint32_t flags = GetU16(zip, at + 8);
-    uint32_t method = GetU16(zip, at + 10);
-    uint32_t dosTime = GetU32(zip, at + 12);
-    uint32_t crc = GetU32(zip, at + 16);
-    uint32_t packedSize = GetU32(zip, at + 20);
-    uint32_t size = GetU32(zip, at + 24);
-    uint32_t nameLength = GetU16(zip, at + 28);
-    uint32_t attributes = GetU32(zip, at + 38);
-    uint32_t local = GetU32(zip, at + 42);
+    uint32_t flags = GetLe16(zip, at + 8);
+    uint32_t method = GetLe16(zip, at + 10);
+    uint32_t dosTime = GetLe32(zip, at + 12);
+    uint32_t crc = GetLe32(zip, at + 16);
+    uint32_t packedSize = GetLe32(zip, at + 20);
+    uint32_t size = GetLe32(zip, at + 24);
+    uint32_t nameLength = GetLe16(zip, at + 28);
+    uint32_t attributes = GetLe32(zip, at + 38);
+    uint32_t local = GetLe32(zip, at + 42);
     std::string name = zip.substr(at + 46, nameLength);
 
     bool isDir = (!name.empty() && name.back() == '/') ||
@@ -252,10 +210,10 @@ void ExtractEntry(const std::string& zip, size_t at, const ExtractOptions& optio
         MakeEntryDir(options, name);
         return;
     }
-    if (local > zip.size() || zip.size() - local < 30 || GetU32(zip, local) != kLocalSignature) {
+    if (local > zip.size() || zip.size() - local < 30 || GetLe32(zip, local) != kLocalSignature) {
         return;
     }
-    size_t dataAt = size_t{local} + 30 + GetU16(zip, local + 26) + GetU16(zip, local + 28);
+    size_t dataAt = size_t{local} + 30 + GetLe16(zip, local + 26) + GetLe16(zip, local + 28);
     if (dataAt > zip.size() || zip.size() - dataAt < packedSize) return;
     const char* data = zip.data() + dataAt;
     size_t dataSize = packedSize;
@@ -277,7 +235,7 @@ void ExtractEntry(const std::string& zip, size_t at, const ExtractOptions& optio
     } else {
         return;
     }
-    if (Crc(plain) != crc) return;
+    if (Crc32(plain, 0, plain.size()) != crc) return;
     WriteEntryFile(options, name, plain.data(), plain.size(), dosTime);
 }
 
@@ -305,16 +263,17 @@ bool ExtractZip(const std::string& archive, const ExtractOptions& options) {
     if (!ReadWholeFile(archive, zip)) return false;
     size_t end = FindEnd(zip);
     if (end == std::string::npos) return false;
-    uint32_t count = GetU16(zip, end + 10);
-    uint32_t centralSize = GetU32(zip, end + 12);
-    uint32_t centralAt = GetU32(zip, end + 16);
+    uint32_t count = GetLe16(zip, end + 10);
+    uint32_t centralSize = GetLe32(zip, end + 12);
+    uint32_t centralAt = GetLe32(zip, end + 16);
     if (centralAt > end || end - centralAt < centralSize) return false;
 
     std::string password = ArchivePassword();
     size_t at = centralAt;
     for (uint32_t i = 0; i < count; ++i) {
-        if (end - at < 46 || GetU32(zip, at) != kCentralSignature) return false;
-        size_t recordSize = 46 + GetU16(zip, at + 28) + GetU16(zip, at + 30) + GetU16(zip, at + 32);
+        if (end - at < 46 || GetLe32(zip, at) != kCentralSignature) return false;
+        size_t recordSize =
+            46 + GetLe16(zip, at + 28) + GetLe16(zip, at + 30) + GetLe16(zip, at + 32);
         if (end - at < recordSize) return false;
         ExtractEntry(zip, at, options, password);
         at += recordSize;

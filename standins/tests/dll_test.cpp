@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "standins/command.h"
+#include "standins/tests/archive_builders.h"
 #include "tests/support/TestFiles.h"
 
 using testing_support::FileExists;
-using testing_support::GetEnv;
+using testing_support::StandinDir;
 using testing_support::IsDirectory;
 using testing_support::MakeDir;
 using testing_support::ReadTextFile;
@@ -24,16 +25,6 @@ namespace {
 using VersionFn = WORD(WINAPI*)();
 using CommandFn = int(WINAPI*)(HWND, LPCSTR, LPSTR, DWORD);
 using CheckFn = BOOL(WINAPI*)(LPCSTR, int);
-
-// The build passes a Linux path; Wine reaches it through drive Z:.
-std::string StandinDir() {
-    std::string dir = GetEnv("ZIBRAK_STANDIN_DIR");
-    if (!dir.empty() && dir[0] == '/') {
-        std::replace(dir.begin(), dir.end(), '/', '\\');
-        dir = "Z:" + dir;
-    }
-    return dir;
-}
 
 class Module {
 public:
@@ -170,6 +161,44 @@ const Format kFormats[] = {
     {"TGZ", kTar, "cvfz %s %s", "tar.gz", kTar, "xvf %s %s", nullptr, kTree},
 };
 
+// Runs program with commandLine and waits for it; its exit code, or 99 when it cannot start.
+DWORD RunProgram(const std::string& program, std::string commandLine) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+        return 99;
+    }
+    WaitForSingleObject(process.hProcess, 30000);
+    DWORD exitCode = 99;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return exitCode;
+}
+
+// Makes dir the current folder for the scope, as a program started there would have it.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const std::string& dir) {
+        char buffer[MAX_PATH * 2];
+        DWORD n = GetCurrentDirectoryA(sizeof buffer, buffer);
+        if (n > 0 && n < sizeof buffer) saved_.assign(buffer, n);
+        changed_ = SetCurrentDirectoryA(dir.c_str()) != 0;
+    }
+    ~CurrentFolder() {
+        if (!saved_.empty()) SetCurrentDirectoryA(saved_.c_str());
+    }
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+    bool changed() const { return changed_; }
+
+private:
+    std::string saved_;
+    bool changed_ = false;
+};
+
 // Packs the tree of MakeTree below dir\base into dir\pack.<extension>.
 std::string Pack(const Format& f, const TempDir& dir) {
     std::string archive = dir / (std::string("pack.") + f.extension);
@@ -263,6 +292,70 @@ TEST(StandinDlls, LhaAddKeepsEntriesOfTheArchiveAlreadyThere) {
     std::string dest = dir / "out\\";
     ASSERT_EQ(0, Call(kUnlha, "e -c1 -a1 -x1 -jyc  " + Quote(archive) + " " + Quote(dest)));
     EXPECT_EQ(kTree, ListTree(dest));
+}
+
+TEST(StandinDlls, AnEmptyBaseFolderMeansTheCurrentFolder) {
+    // Named entries, and "*.*" for the whole current folder.
+    const char* lists[] = {"\"\" \"top.txt\" \"表\\*.*\" ", "\"\" \"*.*\" "};
+    for (const Format& f : kFormats) {
+        for (const char* list : lists) {
+            TempDir dir;
+            MakeTree(dir / "base");
+            std::string archive = dir / (std::string("pack.") + f.extension);
+            {
+                CurrentFolder current(dir / "base");
+                ASSERT_TRUE(current.changed());
+                // The archive lies outside the current folder, as "C:\out\a.lzh" would.
+                EXPECT_EQ(0, Call(f.packer, Fill(f.compress, Quote(archive), list)))
+                    << f.label << list;
+            }
+            std::string dest = dir / "out\\";
+            EXPECT_EQ(0, Call(f.unpacker, Fill(f.extract, Quote(archive), Quote(dest))))
+                << f.label << list;
+            EXPECT_EQ(f.tree, ListTree(dest)) << f.label << list;
+        }
+    }
+}
+
+TEST(StandinDlls, UnrarAndUnarjExtractStoredEntriesAndKeepExistingFiles) {
+    struct Row {
+        const char* label;
+        Archiver dll;
+        const char* templ;  // filled with the archive and the destination
+        std::string bytes;
+    };
+    const Row rows[] = {
+        {"RAR", kUnrar, "-x %s %s",
+         standin_test::Rar4Archive(standin_test::Rar4File("表", "", 0x30, 0x80E0, 0x10) +
+                                   standin_test::Rar4File("表\\ソ.txt", "ソース") +
+                                   standin_test::Rar4File("top.txt", "top\r\n"))},
+        {"ARJ", kUnarj, "x -jyc -p %s %s",
+         standin_test::ArjArchive(standin_test::ArjHeader(3, 0, "表", "") +
+                                  standin_test::ArjHeader(0, 0, "表\\ソ.txt", "ソース") +
+                                  standin_test::ArjHeader(0, 0, "top.txt", "top\r\n"))},
+    };
+    for (const Row& row : rows) {
+        TempDir dir;
+        std::string archive = dir / "データ.bin";  // the name says nothing of the format
+        ASSERT_TRUE(WriteTextFile(archive, row.bytes));
+        std::string dest = dir / "出力\\";
+        std::string text = Fill(row.templ, Quote(archive), Quote(dest));
+        EXPECT_EQ(0, Call(row.dll, text)) << row.label;
+        EXPECT_EQ("top.txt=5|表\\|表\\ソ.txt=6|", ListTree(dest)) << row.label;
+        EXPECT_EQ("ソース", Content(dest + "表\\ソ.txt")) << row.label;
+
+        ASSERT_TRUE(WriteTextFile(dest + "top.txt", "changed"));
+        EXPECT_EQ(0, Call(row.dll, text)) << row.label;
+        EXPECT_EQ("changed", Content(dest + "top.txt")) << row.label;
+
+        // The other DLL, given its own command, refuses the archive by its content.
+        const Row& other = &row == &rows[0] ? rows[1] : rows[0];
+        std::string elsewhere = dir / "other\\";
+        EXPECT_EQ(standin::kErrorNotArchive,
+                  Call(other.dll, Fill(other.templ, Quote(archive), Quote(elsewhere))))
+            << row.label;
+        EXPECT_FALSE(FileExists(elsewhere + "top.txt")) << row.label;
+    }
 }
 
 TEST(StandinDlls, PacksAFullPathOutsideTheBaseWithoutItsDrive) {
@@ -428,18 +521,7 @@ TEST(StandinDlls, SelfExtractingProgramsExtractIntoTheGivenFolder) {
         ASSERT_TRUE(FileExists(program)) << row.format.label;
 
         std::string dest = dir / "展開";
-        std::string commandLine = Quote(program) + " " + Quote(dest);
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        ASSERT_TRUE(CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                                   nullptr, nullptr, &startup, &process));
-        WaitForSingleObject(process.hProcess, 30000);
-        DWORD exitCode = 99;
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        EXPECT_EQ(0u, exitCode) << row.format.label;
+        EXPECT_EQ(0u, RunProgram(program, Quote(program) + " " + Quote(dest))) << row.format.label;
         EXPECT_EQ(row.format.tree, ListTree(dest)) << row.format.label;
     }
 }
@@ -462,15 +544,7 @@ TEST(StandinDlls, ACopiedDllWritesAProgramThatExtractsBesideItself) {
     std::string program = dir / "alone\\pack.exe";
     ASSERT_TRUE(MoveFileA((dir / "pack.exe").c_str(), program.c_str()));
 
-    std::string commandLine = Quote(program);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                               nullptr, nullptr, &startup, &process));
-    WaitForSingleObject(process.hProcess, 30000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    RunProgram(program, Quote(program));
     EXPECT_EQ("pack.exe=" + SizeText(program) + "|" + kTree, ListTree(dir / "alone"));
 }
 
