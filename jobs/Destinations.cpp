@@ -46,7 +46,7 @@ bool PrepareFolder(const std::string& folder) {
 }
 
 StrBuf DesktopPath() {
-    char desktop[MAX_PATH];
+    char desktop[MAX_PATH] = "";
     GetSpecialDir(desktop, CSIDL_DESKTOPDIRECTORY, nullptr);
     StrBuf path(desktop);
     path.append("\\");

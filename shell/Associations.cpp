@@ -1,12 +1,11 @@
 #include "shell/Associations.h"
 
-#include <shlobj.h>  // base/Handles.h needs the item-list types
-
 #include <string>
 #include <vector>
 
 #include "base/Handles.h"
 #include "settings/Options.h"
+#include "shell/SpecialDirs.h"
 
 const char* const kAssociationExtensions[12] = {
     ".lzh", ".zip", ".cab", ".tar", ".gz", ".z", ".bz2", ".rar", ".arj", ".taz", ".tgz", ".tbz",
@@ -48,12 +47,6 @@ const char* WithoutDot(const char* extension) {
 
 std::string ProgIdOf(const char* extension) {
     return std::string(kProgIdPrefix) + WithoutDot(extension);
-}
-
-std::string ExecutablePath() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
 }
 
 // Reads a string value (the default value for a null name) into buffer. The type is checked

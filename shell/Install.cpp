@@ -19,12 +19,6 @@ const char kHelpLinkName[] = "ヘルプ";
 const char kProgramsFolderName[] = "Zibrak";
 const char kHelpFileName[] = "readme.txt";
 
-std::string ExecutablePath() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
-}
-
 std::string DirectoryOf(const std::string& path) {
     const int at = LastSeparator(path.c_str());
     return at < 0 ? path : path.substr(0, static_cast<size_t>(at));

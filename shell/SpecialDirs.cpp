@@ -50,7 +50,7 @@ bool GetSpecialDir(char* buffer, int id, HWND ownerWindow) {
         GetTempPathA(MAX_PATH, buffer);
         break;
     case DIR_MODULE:
-        GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+        lstrcpynA(buffer, ExecutablePath().c_str(), MAX_PATH);
         CutAtLastSeparator(buffer);
         break;
     default:
@@ -103,4 +103,10 @@ bool CreateShortcut(const char* target, const char* folder, const char* name) {
     }
     result = file->Save(widePath, TRUE);
     return SUCCEEDED(result);
+}
+
+std::string ExecutablePath() {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
 }

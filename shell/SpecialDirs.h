@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 // Pseudo folder ids beside the shell's CSIDL values.
 enum SpecialDirId {
     DIR_WINDOWS = 6023,
@@ -13,6 +15,8 @@ enum SpecialDirId {
 // Writes the folder into buffer (260 bytes) without a trailing separator; false only when
 // the shell cannot resolve a shell id.
 bool GetSpecialDir(char* buffer, int id, HWND ownerWindow);
+// The running executable's full path.
+std::string ExecutablePath();
 // Creates every missing directory whose name in path is followed by a '\\'.
 void MakeDirs(const char* path);
 // Writes folder + "\\" + name + ".lnk" pointing at target; true when the link was saved.

@@ -226,9 +226,7 @@ void UpdateSendToShortcut(HWND window) {
     char folder[MAX_PATH] = "";
     if (!GetSpecialDir(folder, kSendToFolder, window)) return;
     if (Options.SendTo) {
-        char program[MAX_PATH] = "";
-        GetModuleFileNameA(nullptr, program, sizeof program);
-        CreateShortcut(program, folder, "Zibrak");
+        CreateShortcut(ExecutablePath().c_str(), folder, "Zibrak");
     } else {
         DeleteFileA((std::string(folder) + "\\Zibrak.lnk").c_str());
     }

@@ -14,16 +14,6 @@ const std::initializer_list<const char*> kAllStandins = {
     "Unlha32.dll", "UnZip32.dll",  "Zip32j.dll", "Cab32.dll",
     "Unrar32.dll", "Unarj32j.dll", "Tar32.dll",  "Zcrypt32.dll"};
 
-std::string StandinDir() {
-    std::string dir = GetEnv("ZIBRAK_STANDIN_DIR");
-    // CTest may hand over the Linux path; Wine shows the Linux tree as Z:.
-    if (!dir.empty() && dir[0] == '/') {
-        std::replace(dir.begin(), dir.end(), '/', '\\');
-        dir = "Z:" + dir;
-    }
-    return dir;
-}
-
 bool InstallStandins(const std::string& folder, std::initializer_list<const char*> names,
                      const std::string& from) {
     std::string source = StandinDir();

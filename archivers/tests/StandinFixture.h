@@ -12,8 +12,7 @@
 
 namespace archiver_tests {
 
-// The built stand-ins (ZIBRAK_STANDIN_DIR), as a Windows path.
-std::string StandinDir();
+using testing_support::StandinDir;
 // Copies each named DLL from `from` (relative to StandinDir()) into folder.
 bool InstallStandins(const std::string& folder, std::initializer_list<const char*> names,
                      const std::string& from = std::string());

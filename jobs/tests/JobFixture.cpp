@@ -9,19 +9,9 @@
 
 namespace job_tests {
 
-using testing_support::GetEnv;
+using testing_support::StandinDir;
 
 namespace {
-
-std::string StandinDir() {
-    std::string dir = GetEnv("ZIBRAK_STANDIN_DIR");
-    // CTest may hand over the Linux path; Wine shows the Linux tree as Z:.
-    if (!dir.empty() && dir[0] == '/') {
-        std::replace(dir.begin(), dir.end(), '/', '\\');
-        dir = "Z:" + dir;
-    }
-    return dir;
-}
 
 void BuildChainFrom(const std::string& folder) {
     SetDllDirectoryA(folder.c_str());

@@ -16,15 +16,6 @@ using namespace testing_support;
 
 namespace {
 
-std::string WindowsPath(std::string path) {
-    if (!path.empty() && path[0] == '/') {
-        for (char& c : path)
-            if (c == '/') c = '\\';
-        path = "Z:" + path;
-    }
-    return path;
-}
-
 bool CopyInto(const std::string& from, const std::string& toDir, const std::string& name) {
     return CopyFileA(from.c_str(), (toDir + "\\" + name).c_str(), FALSE) != 0;
 }
@@ -34,8 +25,8 @@ bool CopyInto(const std::string& from, const std::string& toDir, const std::stri
 class E2e : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string exe = WindowsPath(GetEnv("ZIBRAK_EXE"));
-        std::string standins = WindowsPath(GetEnv("ZIBRAK_STANDIN_DIR"));
+        std::string exe = WindowsPathOf(GetEnv("ZIBRAK_EXE"));
+        std::string standins = StandinDir();
         ASSERT_FALSE(exe.empty()) << "ZIBRAK_EXE is not set";
         ASSERT_TRUE(CopyInto(exe, install.path(), "Zibrak.exe"));
         for (const char* dll : {"Unlha32.dll", "UnZip32.dll", "Zip32j.dll", "Cab32.dll",

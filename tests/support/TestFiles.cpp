@@ -86,4 +86,13 @@ std::string GetEnv(const char* name) {
     return (n > 0 && n < sizeof buf) ? std::string(buf, n) : std::string();
 }
 
+std::string WindowsPathOf(std::string path) {
+    if (path.empty() || path[0] != '/') return path;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return "Z:" + path;
+}
+
+std::string StandinDir() { return WindowsPathOf(GetEnv("ZIBRAK_STANDIN_DIR")); }
+
 }  // namespace testing_support

@@ -29,5 +29,9 @@ bool IsDirectory(const std::string& path);
 void RemoveTree(const std::string& path);   // a file, or a folder with all it holds
 // Reads an environment variable; empty when it is not set.
 std::string GetEnv(const char* name);
+// A Linux path as Wine shows it (the Linux tree is drive Z:); other paths unchanged.
+std::string WindowsPathOf(std::string path);
+// The folder of the built stand-in archiver DLLs (ZIBRAK_STANDIN_DIR, set by CTest).
+std::string StandinDir();
 
 }  // namespace testing_support

@@ -18,7 +18,7 @@ namespace ui_tests {
 namespace {
 
 using testing_support::FileExists;
-using testing_support::GetEnv;
+using testing_support::StandinDir;
 using testing_support::PersonCall;
 using testing_support::TempDir;
 using testing_support::WriteTextFile;
@@ -36,16 +36,6 @@ HDROP MakeDrop(const std::vector<std::string>& names) {
     std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), list.size());
     GlobalUnlock(memory);
     return static_cast<HDROP>(memory);
-}
-
-std::string StandinDir() {
-    std::string dir = GetEnv("ZIBRAK_STANDIN_DIR");
-    // CTest may hand over the Linux path; Wine shows the Linux tree as Z:.
-    if (!dir.empty() && dir[0] == '/') {
-        std::replace(dir.begin(), dir.end(), '/', '\\');
-        dir = "Z:" + dir;
-    }
-    return dir;
 }
 
 class Drop : public DialogTest {
