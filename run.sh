@@ -9,6 +9,8 @@ root=$(pwd)
 ./tools/install-deps.sh
 ./tools/build.sh
 
+# A prefix of its own, apart from the tests' one, so the two never stop each other's Wine.
+export ZIBRAK_WINEPREFIX=${ZIBRAK_WINEPREFIX:-$root/build/wine-run}
 source tools/wine-session.sh
 trap stop_session EXIT
 start_session
@@ -29,6 +31,7 @@ done
 desktop_win=$(./tools/wine-run.sh cmd /c echo %USERPROFILE%\\Desktop 2>/dev/null | tr -d '\r')
 desktop=$(./tools/wine-run.sh winepath -u "$desktop_win" 2>/dev/null)
 mkdir -p "$desktop"
+desktop=$(realpath "$desktop")
 marker=$(mktemp)
 
 if [ ${#win_args[@]} -eq 0 ]; then
@@ -47,10 +50,10 @@ if [ ${#win_args[@]} -gt 0 ]; then
     echo "Zibrak finished (exit code $status)."
     echo "Results go to the Wine desktop by default: $desktop"
     echo "(with the settings \"ファイルと同じ場所\" they go beside the given files instead)."
-    new=$(find "$desktop" "$(dirname "$(realpath "$1")")" -maxdepth 1 -newer "$marker" 2>/dev/null | sort -u)
+    new=$(find "$desktop" "$(dirname "$(realpath "$1")")" -mindepth 1 -maxdepth 1 -newer "$marker" 2>/dev/null | sort -u)
     if [ -n "$new" ]; then
         echo "New there now:"
-        printf '  %s\n' $new
+        printf '%s\n' "$new" | sed 's/^/  /'
     fi
 fi
 rm -f "$marker"

@@ -2,9 +2,11 @@
 // beside it, driven through its command line; a watcher of the test's own finds the real
 // windows it shows, reads them and answers them.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -207,6 +209,56 @@ TEST_F(E2e, AnsweringNoToTheOverwriteQuestionLeavesTheOldArchive) {
     std::string old;
     ASSERT_TRUE(ReadTextFile(work / "report.lzh", old));
     EXPECT_EQ("the old archive", old);
+}
+
+// What /i and /u touch: the link folders and, under HKEY_CLASSES_ROOT and
+// HKEY_LOCAL_MACHINE, the twelve extensions and the uninstall entry. The Zibrak ProgIDs
+// and Zibrak.ini are meant to stay behind, so they are not part of the picture.
+std::vector<std::string> ShellPicture() {
+    std::vector<std::string> picture;
+    for (int id : {CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_PROGRAMS,
+                   CSIDL_PROGRAMS, CSIDL_SENDTO}) {
+        char folder[MAX_PATH] = "";
+        if (!SHGetSpecialFolderPathA(nullptr, folder, id, FALSE)) continue;
+        for (const char* pattern : {"\\*.lnk", "\\Zibrak", "\\Zibrak\\*"}) {
+            WIN32_FIND_DATAA found;
+            HANDLE search = FindFirstFileA((std::string(folder) + pattern).c_str(), &found);
+            if (search == INVALID_HANDLE_VALUE) continue;
+            do
+                picture.push_back(std::string(folder) + pattern + " " + found.cFileName);
+            while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+    }
+    for (const char* extension : {".lzh", ".zip", ".cab", ".tar", ".gz", ".z", ".bz2", ".rar",
+                                  ".arj", ".taz", ".tgz", ".tbz"}) {
+        char value[MAX_PATH] = "(none)";
+        LONG size = sizeof value;
+        RegQueryValueA(HKEY_CLASSES_ROOT, extension, value, &size);
+        picture.push_back(std::string(extension) + "=" + value);
+    }
+    HKEY entry = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                      "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zibrak", 0,
+                      KEY_READ, &entry) == ERROR_SUCCESS) {
+        picture.push_back("uninstall entry");
+        RegCloseKey(entry);
+    }
+    std::sort(picture.begin(), picture.end());
+    return picture;
+}
+
+TEST_F(E2e, InstallThenUninstallLeavesTheShellAsItWas) {
+    const std::vector<std::string> before = ShellPicture();
+
+    EXPECT_EQ(0u, Run("/i"));
+    const std::vector<std::string> installed = ShellPicture();
+    EXPECT_NE(before, installed);
+    EXPECT_NE(installed.end(),
+              std::find(installed.begin(), installed.end(), "uninstall entry"));
+
+    EXPECT_EQ(0u, Run("/u"));
+    EXPECT_EQ(before, ShellPicture());
 }
 
 }  // namespace
