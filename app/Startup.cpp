@@ -8,6 +8,7 @@
 #include "settings/Options.h"
 #include "shell/Associations.h"
 #include "shell/Install.h"
+#include "shell/SpecialDirs.h"
 #include "ui/SettingsDialog.h"
 
 Road ChooseRoad(int fileCount, const char* argumentText) {
@@ -32,9 +33,13 @@ void RunSettingsRoad(int showCommand, const char* iniFile) {
 
 int RunStartup(HINSTANCE instance, const char* argumentText, int showCommand) {
     // Archiver DLLs are loaded by bare name; without this an archive opened from a folder
-    // holding a planted Unlha32.dll would run that DLL. The application's folder, the
-    // system folders and PATH still find the real ones.
-    SetDllDirectoryA("");
+    // holding a planted Unlha32.dll would run that DLL. Any DLL directory takes the current
+    // folder out of the search; naming the program's own folder, which is searched first
+    // anyway, leaves the application's folder, the system folders and PATH as they were.
+    // (An empty string means the same on Windows, but Wine takes it for no call at all.)
+    char programFolder[MAX_PATH] = "";
+    GetSpecialDir(programFolder, DIR_MODULE, nullptr);
+    SetDllDirectoryA(programFolder);
 
     AppInstance = instance;
     FileList files;

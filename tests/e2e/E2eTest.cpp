@@ -52,13 +52,15 @@ protected:
     }
 
     // Runs Zibrak.exe with this argument text and returns its exit code (-1: it hung).
-    DWORD Run(const std::string& arguments) {
+    DWORD Run(const std::string& arguments) { return RunIn(install.path(), arguments); }
+
+    DWORD RunIn(const std::string& currentFolder, const std::string& arguments) {
         std::string line = "\"" + install / "Zibrak.exe" + "\" " + arguments;
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process = {};
         if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                            install.path().c_str(), &startup, &process))
+                            currentFolder.c_str(), &startup, &process))
             return static_cast<DWORD>(-2);
         processId = process.dwProcessId;
         DWORD code = static_cast<DWORD>(-1);
@@ -79,23 +81,25 @@ protected:
     std::atomic<DWORD> processId{0};
 };
 
-// Watches for a dialog window of the process under test; when one appears, reads the
-// texts of its static controls and presses the given button.
+// Watches for the dialog windows of the process under test; as each one appears, reads
+// its caption and the texts of its static controls and presses the next button given.
 class Watcher {
 public:
-    Watcher(std::atomic<DWORD>& processId, int button)
-        : processId_(processId), button_(button), thread_([this] { Watch(); }) {}
+    Watcher(std::atomic<DWORD>& processId, std::vector<int> buttons)
+        : processId_(processId), buttons_(std::move(buttons)), thread_([this] { Watch(); }) {}
     ~Watcher() {
         stop_ = true;
         thread_.join();
     }
-    bool answered() const { return answered_; }
-    std::string caption() const { return caption_; }
-    std::string texts() const { return texts_; }
+    // Whether every button was pressed; only then are the captions and texts complete.
+    bool answered() const { return answered_ == buttons_.size(); }
+    const std::vector<std::string>& captions() const { return captions_; }
+    const std::vector<std::string>& texts() const { return texts_; }
 
 private:
     struct Search {
         DWORD processId;
+        HWND skip;  // the dialog answered last, which may not be gone yet
         HWND found;
     };
 
@@ -105,7 +109,7 @@ private:
         GetWindowThreadProcessId(window, &owner);
         char cls[64] = "";
         GetClassNameA(window, cls, sizeof cls);
-        if (owner == search->processId && IsWindowVisible(window) &&
+        if (owner == search->processId && window != search->skip && IsWindowVisible(window) &&
             std::string(cls) == "#32770") {
             search->found = window;
             return FALSE;
@@ -125,29 +129,34 @@ private:
     }
 
     void Watch() {
-        while (!stop_) {
-            Search search{processId_, nullptr};
+        HWND last = nullptr;
+        while (!stop_ && answered_ < buttons_.size()) {
+            Search search{processId_, last, nullptr};
             if (search.processId != 0) EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
-            if (search.found) {
-                Sleep(300);  // let the dialog finish painting its controls
-                char caption[256] = "";
-                GetWindowTextA(search.found, caption, sizeof caption);
-                caption_ = caption;
-                EnumChildWindows(search.found, CollectText, reinterpret_cast<LPARAM>(&texts_));
-                PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED), 0);
-                answered_ = true;
-                return;
+            if (!search.found) {
+                Sleep(100);
+                continue;
             }
-            Sleep(100);
+            Sleep(300);  // let the dialog finish painting its controls
+            char caption[256] = "";
+            GetWindowTextA(search.found, caption, sizeof caption);
+            std::string texts;
+            EnumChildWindows(search.found, CollectText, reinterpret_cast<LPARAM>(&texts));
+            captions_.push_back(caption);
+            texts_.push_back(texts);
+            PostMessageA(search.found, WM_COMMAND,
+                         MAKEWPARAM(buttons_[answered_], BN_CLICKED), 0);
+            last = search.found;
+            ++answered_;
         }
     }
 
     std::atomic<DWORD>& processId_;
-    int button_;
+    const std::vector<int> buttons_;
     std::atomic<bool> stop_{false};
-    std::atomic<bool> answered_{false};
-    std::string caption_;
-    std::string texts_;
+    std::atomic<size_t> answered_{0};
+    std::vector<std::string> captions_;
+    std::vector<std::string> texts_;
     std::thread thread_;
 };
 
@@ -189,7 +198,7 @@ TEST_F(E2e, CancellingTheFolderBrowserEndsWithExitCodeOne) {
     ASSERT_EQ(0u, Run("\"" + work / "note.txt" + "\""));
 
     WriteOptions("MeltDirType=2\r\n");
-    Watcher watcher(processId, IDCANCEL);
+    Watcher watcher(processId, {IDCANCEL});
     EXPECT_EQ(1u, Run("\"" + work / "note.zip" + "\""));
     EXPECT_TRUE(watcher.answered());
     EXPECT_FALSE(FileExists(work / "note"));
@@ -200,15 +209,31 @@ TEST_F(E2e, AnsweringNoToTheOverwriteQuestionLeavesTheOldArchive) {
     ASSERT_TRUE(WriteTextFile(work / "report.lzh", "the old archive"));
     WriteOptions("CompDirType=1\r\nCompWarn=0\r\n");
 
-    Watcher watcher(processId, IDNO);
+    Watcher watcher(processId, {IDNO});
     EXPECT_EQ(0u, Run("\"" + work / "report.txt" + "\""));
     ASSERT_TRUE(watcher.answered());
-    EXPECT_EQ("上書き確認", watcher.caption());
+    EXPECT_EQ("上書き確認", watcher.captions()[0]);
     EXPECT_EQ("同名のファイル" + work / "report.lzh" + "が存在します。上書きしますか",
-              watcher.texts());
+              watcher.texts()[0]);
     std::string old;
     ASSERT_TRUE(ReadTextFile(work / "report.lzh", old));
     EXPECT_EQ("the old archive", old);
+}
+
+TEST_F(E2e, AnArchiverDllInTheCurrentFolderIsNeverLoaded) {
+    // Unlha32.dll is missing beside the program but planted in the folder of the file.
+    ASSERT_TRUE(DeleteFileA((install / "Unlha32.dll").c_str()));
+    ASSERT_TRUE(CopyInto(StandinDir() + "\\Unlha32.dll", work.path(), "Unlha32.dll"));
+    ASSERT_TRUE(WriteTextFile(work / "note.txt", "hello"));
+    WriteOptions("CompDirType=1\r\nCompWarn=0\r\n");
+
+    // No LZH archiver: the job fails and the settings window opens; close it with Cancel.
+    Watcher watcher(processId, {IDOK, IDCANCEL});
+    EXPECT_EQ(0u, RunIn(work.path(), "note.txt"));
+    ASSERT_TRUE(watcher.answered());
+    EXPECT_EQ("圧縮失敗", watcher.captions()[0]);
+    EXPECT_EQ("Zibrak Version 0.05 設定画面", watcher.captions()[1]);
+    EXPECT_FALSE(FileExists(work / "note.lzh"));
 }
 
 // What /i and /u touch: the link folders and, under HKEY_CLASSES_ROOT and
