@@ -9,7 +9,7 @@ session_xvfb_pid=
 
 # start_session [headless]: starts Xvfb when there is no usable display (or when asked to).
 start_session() {
-    if [ "${1:-}" = headless ] || [ -z "${DISPLAY:-}" ] || ! xset q >/dev/null 2>&1; then
+    if [ "${1:-}" = headless ] || [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
         local fifo display
         fifo=$(mktemp -u)
         mkfifo "$fifo"
