@@ -23,17 +23,37 @@ program=$build/bin/Zibrak.exe
 # The program runs from a folder of its own with the stand-in archivers beside it, as a
 # user would put the real ones.
 stage=$(mktemp -d)
+# Runs on every way out (an error, the window not appearing, Ctrl-C, kill): the prefix's
+# wineserver and the Xvfb of this run must not outlive the script.
 cleanup() {
+    set +e
+    trap - EXIT INT TERM HUP
     stop_session
     rm -rf "$stage"
 }
 trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
 cp "$program" "$build"/standins/*.dll "$build/bin/readme.txt" "$stage/"
 
 start_session headless
 # Without a window manager Wine draws the caption and frame itself only when told to.
 "$root/tools/wine-run.sh" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f \
     >/dev/null 2>&1
+# Wine has no MS Gothic fonts and would draw the dialog's "ＭＳ Ｐゴシック" with a wide
+# monospace fallback that clips the labels; the proportional IPA font comes close to the
+# widths the layout was made for. The .reg file is UTF-16 so the Japanese names arrive intact.
+{
+    printf '\xff\xfe'
+    {
+        printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+        printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+        for face in "ＭＳ Ｐゴシック" "MS PGothic" "ＭＳ ゴシック" "MS Gothic" "MS UI Gothic"; do
+            printf '"%s"="IPAPGothic"\r\n' "$face"
+        done
+    } | iconv -f UTF-8 -t UTF-16LE
+} >"$stage/fonts.reg"
+(cd "$stage" && exec "$root/tools/wine-run.sh" reg import fonts.reg) >/dev/null 2>&1
 (cd "$stage" && exec "$root/tools/wine-run.sh" ./Zibrak.exe) >/dev/null 2>&1 &
 
 window=

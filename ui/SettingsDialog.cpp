@@ -24,27 +24,37 @@ namespace {
 // Set only by OK; what ShowSettings reports once the window is gone.
 bool accepted = false;
 
-constexpr int kSendToFolder = 9;  // CSIDL_SENDTO
 constexpr int32_t kOtherFolder = 3;  // the destination type of the fourth radio: a chosen folder
+constexpr int kSideRadioCount = 4;
 constexpr int kWarnSizeLimit = 32767;
 constexpr UINT kBrowseFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
+
+// The radios of each destination side; the fourth is "other", a folder of one's choice.
+const int kMeltDirRadios[] = {IDC_MELT_DESKTOP, IDC_MELT_SAMEPLACE, IDC_MELT_ASK, IDC_MELT_OTHER};
+const int kCompDirRadios[] = {IDC_COMP_DESKTOP, IDC_COMP_SAMEPLACE, IDC_COMP_ASK, IDC_COMP_OTHER};
+const int kCompTypeRadios[] = {IDC_FORMAT_LZH, IDC_FORMAT_ZIP, IDC_FORMAT_CAB, IDC_FORMAT_TGZ,
+                               IDC_FORMAT_BZ2};
+const int kLzhTypeRadios[] = {IDC_LZH_LH0, IDC_LZH_LH5, IDC_LZH_LH7};
+const int kCabTypeRadios[] = {IDC_CAB_LZX21, IDC_CAB_MSZIP};
 
 // A radio group whose checked index is an Options field.
 struct RadioGroup {
     int32_t OptionValues::*field;
+    const int* ids;
     int count;
-    int ids[5];
 };
 
+template <size_t N>
+constexpr RadioGroup Group(int32_t OptionValues::*field, const int (&ids)[N]) {
+    return {field, ids, static_cast<int>(N)};
+}
+
 const RadioGroup kRadioGroups[] = {
-    {&OptionValues::MeltDirType, 4,
-     {IDC_MELT_DESKTOP, IDC_MELT_SAMEPLACE, IDC_MELT_ASK, IDC_MELT_OTHER}},
-    {&OptionValues::CompDirType, 4,
-     {IDC_COMP_DESKTOP, IDC_COMP_SAMEPLACE, IDC_COMP_ASK, IDC_COMP_OTHER}},
-    {&OptionValues::CompType, 5,
-     {IDC_FORMAT_LZH, IDC_FORMAT_ZIP, IDC_FORMAT_CAB, IDC_FORMAT_TGZ, IDC_FORMAT_BZ2}},
-    {&OptionValues::LzhType, 3, {IDC_LZH_LH0, IDC_LZH_LH5, IDC_LZH_LH7}},
-    {&OptionValues::CabType, 2, {IDC_CAB_LZX21, IDC_CAB_MSZIP}},
+    Group(&OptionValues::MeltDirType, kMeltDirRadios),
+    Group(&OptionValues::CompDirType, kCompDirRadios),
+    Group(&OptionValues::CompType, kCompTypeRadios),
+    Group(&OptionValues::LzhType, kLzhTypeRadios),
+    Group(&OptionValues::CabType, kCabTypeRadios),
 };
 
 struct CheckBox {
@@ -98,24 +108,19 @@ const FormatRadio kFormatRadios[] = {
     {IDC_FORMAT_BZ2, &Tar32Loaded},
 };
 
-const int kFormatSubOptions[] = {IDC_LZH_LH0, IDC_LZH_LH5,   IDC_LZH_LH7,
-                                 IDC_ZIP_CRYPT, IDC_CAB_LZX21, IDC_CAB_MSZIP};
-
-// One destination side: its four radios (the last one "other"), its path box and the
-// choice to fall back on when the folder browser is cancelled.
+// One destination side: its radios, its path box and the choice to fall back on when the
+// folder browser is cancelled.
 struct DestinationSide {
-    int radios[4];
+    const int* radios;
     int pathBox;
     int32_t* lastChoice;
     const char* browserTitle;
 };
 
-const DestinationSide kMeltSide = {
-    {IDC_MELT_DESKTOP, IDC_MELT_SAMEPLACE, IDC_MELT_ASK, IDC_MELT_OTHER},
-    IDC_MELT_PATH, &LastMeltDirChoice, "解凍先の指定"};
-const DestinationSide kCompSide = {
-    {IDC_COMP_DESKTOP, IDC_COMP_SAMEPLACE, IDC_COMP_ASK, IDC_COMP_OTHER},
-    IDC_COMP_PATH, &LastCompDirChoice, "圧縮先の指定"};
+const DestinationSide kMeltSide = {kMeltDirRadios, IDC_MELT_PATH, &LastMeltDirChoice,
+                                   "解凍先の指定"};
+const DestinationSide kCompSide = {kCompDirRadios, IDC_COMP_PATH, &LastCompDirChoice,
+                                   "圧縮先の指定"};
 
 bool IsChecked(HWND window, int id) { return IsDlgButtonChecked(window, id) == BST_CHECKED; }
 
@@ -125,6 +130,11 @@ void SetCheck(HWND window, int id, bool checked) {
 
 void EnableControl(HWND window, int id, bool enabled) {
     EnableWindow(GetDlgItem(window, id), enabled ? TRUE : FALSE);
+}
+
+template <size_t N>
+void EnableControls(HWND window, const int (&ids)[N], bool enabled) {
+    for (int id : ids) EnableControl(window, id, enabled);
 }
 
 // Index of the first checked radio among the first count of ids, or -1.
@@ -177,30 +187,31 @@ void InitControls(HWND window, HWND proposedFocus) {
 
 // The first three radios of a side confirm their choice at once.
 void ConfirmChoice(HWND window, const DestinationSide& side) {
-    const int index = FirstChecked(window, side.radios, 3);
+    const int index = FirstChecked(window, side.radios, kOtherFolder);
     if (index >= 0) *side.lastChoice = index;
 }
 
-bool EndsWithSeparator(const std::string& path) {
-    return !path.empty() && LastSeparator(path.c_str()) == static_cast<int>(path.size()) - 1;
+bool EndsWithBackslash(const std::string& path) {
+    return !path.empty() && LastCharIndex(path.c_str(), '\\') == static_cast<int>(path.size()) - 1;
 }
 
 void ChooseCustomFolder(HWND window, const DestinationSide& side) {
-    CheckOnly(window, side.radios, 4, kOtherFolder);
+    CheckOnly(window, side.radios, kSideRadioCount, kOtherFolder);
     char chosen[MAX_PATH] = "";
     // An item without a file-system path comes back empty and counts as no choice.
     if (CurrentPerson().BrowseForFolder(window, side.browserTitle, kBrowseFlags, chosen) &&
         chosen[0] != '\0') {
         std::string path(chosen);
         // Scanned by characters: "C:\\表" ends in the byte 0x5C but has no separator.
-        if (!EndsWithSeparator(path)) path += '\\';
+        if (!EndsWithBackslash(path)) path += '\\';
         EnableControl(window, side.pathBox, true);
         SetDlgItemTextA(window, side.pathBox, path.c_str());
         *side.lastChoice = kOtherFolder;
         return;
     }
     const int32_t last = *side.lastChoice;
-    CheckOnly(window, side.radios, 4, last >= 0 && last < kOtherFolder ? last : kOtherFolder);
+    CheckOnly(window, side.radios, kSideRadioCount,
+              last >= 0 && last < kOtherFolder ? last : kOtherFolder);
 }
 
 void ToggleAssociation(HWND window, const AssociationButton& button) {
@@ -224,7 +235,7 @@ std::string ReadmePath(HWND window) {
 
 void UpdateSendToShortcut(HWND window) {
     char folder[MAX_PATH] = "";
-    if (!GetSpecialDir(folder, kSendToFolder, window)) return;
+    if (!GetSpecialDir(folder, CSIDL_SENDTO, window)) return;
     if (Options.SendTo) {
         CreateShortcut(ExecutablePath().c_str(), folder, "Zibrak");
     } else {
@@ -366,18 +377,15 @@ bool ReadDialogOptions(HWND window) {
 }
 
 void UpdateFormatControls(HWND window) {
-    for (int id : kFormatSubOptions) EnableControl(window, id, false);
+    EnableControls(window, kLzhTypeRadios, false);
+    EnableControl(window, IDC_ZIP_CRYPT, false);
+    EnableControls(window, kCabTypeRadios, false);
     if (IsChecked(window, IDC_FORMAT_LZH)) {
-        if (Unlha32Loaded) {
-            EnableControl(window, IDC_LZH_LH0, true);
-            EnableControl(window, IDC_LZH_LH5, true);
-            EnableControl(window, IDC_LZH_LH7, true);
-        }
+        if (Unlha32Loaded) EnableControls(window, kLzhTypeRadios, true);
     } else if (IsChecked(window, IDC_FORMAT_ZIP)) {
         // The password option needs Zcrypt32.dll beside Zip32j.dll.
         if (Zip32jLoaded) EnableControl(window, IDC_ZIP_CRYPT, Zcrypt32Present);
     } else if (IsChecked(window, IDC_FORMAT_CAB) && Cab32Loaded) {
-        EnableControl(window, IDC_CAB_LZX21, true);
-        EnableControl(window, IDC_CAB_MSZIP, true);
+        EnableControls(window, kCabTypeRadios, true);
     }
 }

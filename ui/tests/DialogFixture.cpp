@@ -78,6 +78,14 @@ void DialogTest::Close(int command) {
 
 bool DialogTest::Checked(int id) const { return IsDlgButtonChecked(window, id) == BST_CHECKED; }
 
+std::vector<int> DialogTest::CheckedOf(std::initializer_list<int> ids) const {
+    std::vector<int> checked;
+    for (int id : ids) {
+        if (Checked(id)) checked.push_back(id);
+    }
+    return checked;
+}
+
 bool DialogTest::Enabled(int id) const { return IsWindowEnabled(GetDlgItem(window, id)) != FALSE; }
 
 std::string DialogTest::Text(int id) const {

@@ -4,7 +4,9 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -24,6 +26,8 @@ protected:
     void Close(int command);
 
     bool Checked(int id) const;
+    // Those of ids that are checked, in the given order.
+    std::vector<int> CheckedOf(std::initializer_list<int> ids) const;
     bool Enabled(int id) const;
     std::string Text(int id) const;
     void Click(int id) const;  // BM_CLICK: checks an automatic button, then notifies

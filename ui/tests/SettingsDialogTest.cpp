@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -42,26 +43,15 @@ TEST_F(InitialState, ShowsEveryFieldOfOptions) {
     Options.SendTo = true;
     Open();
 
-    EXPECT_TRUE(Checked(1006));
-    EXPECT_FALSE(Checked(1005) || Checked(1007) || Checked(1008));
-    EXPECT_TRUE(Checked(1003));
-    EXPECT_FALSE(Checked(1000) || Checked(1001) || Checked(1002));
-    EXPECT_TRUE(Checked(1027));
-    EXPECT_TRUE(Checked(1019));
-    EXPECT_TRUE(Checked(1029));
-    EXPECT_FALSE(Checked(1028));
-    EXPECT_TRUE(Checked(1023));
-    EXPECT_TRUE(Checked(1031));
-    EXPECT_FALSE(Checked(1010));
-    EXPECT_TRUE(Checked(1011));
-    EXPECT_TRUE(Checked(1012));
-    EXPECT_FALSE(Checked(1020));
-    EXPECT_TRUE(Checked(1013));
-    EXPECT_FALSE(Checked(1021));
-    EXPECT_TRUE(Checked(1015));
+    using Ids = std::vector<int>;
+    EXPECT_EQ(Ids{1006}, CheckedOf({1005, 1006, 1007, 1008}));
+    EXPECT_EQ(Ids{1003}, CheckedOf({1000, 1001, 1002, 1003}));
+    EXPECT_EQ(Ids{1027}, CheckedOf({1016, 1022, 1027, 1030, 1032}));
+    EXPECT_EQ(Ids{1019}, CheckedOf({1017, 1018, 1019}));
+    EXPECT_EQ(Ids{1029}, CheckedOf({1028, 1029}));
+    EXPECT_EQ((Ids{1023, 1031, 1011, 1012, 1013, 1015, 1042}),
+              CheckedOf({1023, 1031, 1010, 1011, 1012, 1020, 1013, 1021, 1015, 1041, 1042}));
     EXPECT_EQ("25", Text(1025));
-    EXPECT_FALSE(Checked(1041));
-    EXPECT_TRUE(Checked(1042));
 
     // The path boxes show their folders; only the side of type 3 can be used.
     EXPECT_EQ("C:\\解凍\\", Text(1009));
@@ -84,10 +74,9 @@ TEST_F(InitialState, OutOfRangeValuesCheckNothingAndSurviveClosing) {
     Options.CabType = 2;
     Open();
 
-    for (int id : {1005, 1006, 1007, 1008, 1000, 1001, 1002, 1003, 1016, 1022, 1027, 1030, 1032,
-                   1017, 1018, 1019, 1028, 1029}) {
-        EXPECT_FALSE(Checked(id)) << id;
-    }
+    EXPECT_TRUE(CheckedOf({1005, 1006, 1007, 1008, 1000, 1001, 1002, 1003, 1016, 1022, 1027, 1030,
+                           1032, 1017, 1018, 1019, 1028, 1029})
+                    .empty());
     EXPECT_FALSE(Enabled(1009));
     EXPECT_FALSE(Enabled(1004));
     Close(IDCANCEL);
@@ -103,23 +92,11 @@ TEST_F(InitialState, FormatRadiosFollowTheirDllsAndKeepTheirCheck) {
     Cab32Loaded = false;
     Options.CompType = 4;
     Open();
-    EXPECT_TRUE(Enabled(1016));
-    EXPECT_TRUE(Enabled(1022));
-    EXPECT_FALSE(Enabled(1027));
-    EXPECT_FALSE(Enabled(1030));
-    EXPECT_FALSE(Enabled(1032));
+    for (int id : {1016, 1022}) EXPECT_TRUE(Enabled(id)) << id;
+    for (int id : {1027, 1030, 1032}) EXPECT_FALSE(Enabled(id)) << id;
     EXPECT_TRUE(Checked(1032));
     Close(IDCANCEL);
     EXPECT_EQ(4, Options.CompType);
-}
-
-TEST_F(InitialState, NegativeWarnSizeIsShownAndKeptAsZero) {
-    Options.CompWarnSize = -5;
-    Open();
-    EXPECT_EQ("0", Text(1025));
-    EXPECT_EQ(0, Options.CompWarnSize);
-    Close(IDCANCEL);
-    EXPECT_EQ(0, Options.CompWarnSize);
 }
 
 // --- format sub-options --------------------------------------------------------------
@@ -147,9 +124,8 @@ using FormatControls = DialogTest;
 TEST_F(FormatControls, EnableOnlyTheSubOptionsOfTheCheckedFormatAndItsDlls) {
     Open();
     for (const FormatCase& c : kFormatCases) {
-        SCOPED_TRACE("format " + std::to_string(c.formatRadio) + " unlha " +
-                     std::to_string(c.unlha) + " zip32j " + std::to_string(c.zip32j) + " cab " +
-                     std::to_string(c.cab) + " zcrypt " + std::to_string(c.zcrypt));
+        SCOPED_TRACE(testing::Message() << "format " << c.formatRadio << " dlls " << c.unlha
+                                        << c.zip32j << c.cab << c.zcrypt);
         Unlha32Loaded = c.unlha;
         Zip32jLoaded = c.zip32j;
         Cab32Loaded = c.cab;
@@ -174,9 +150,7 @@ TEST_F(FormatControls, ClickingAFormatUpdatesAndADisabledPasswordBoxIsStillRead)
     EXPECT_TRUE(Enabled(1018));  // LZH at start
     Click(1027);
     EXPECT_TRUE(Enabled(1028));
-    EXPECT_TRUE(Enabled(1029));
     EXPECT_FALSE(Enabled(1018));
-    EXPECT_FALSE(Enabled(1023));
     Click(1022);
     EXPECT_FALSE(Enabled(1023));
     EXPECT_FALSE(Enabled(1028));
@@ -266,7 +240,14 @@ TEST(WarnSizeText, ReadsLikeAtoiButClampsToTheIntRange) {
 
 using WarnSizeBox = DialogTest;
 
-TEST_F(WarnSizeBox, AHugeNumberIsStoredAsTheLargestInt) {
+TEST_F(WarnSizeBox, ANegativeSizeBecomesZeroAndAHugeNumberTheLargestInt) {
+    Options.CompWarnSize = -5;
+    Open();
+    EXPECT_EQ("0", Text(1025));
+    EXPECT_EQ(0, Options.CompWarnSize);
+    Close(IDCANCEL);
+    EXPECT_EQ(0, Options.CompWarnSize);
+
     Open();
     SetDlgItemTextA(window, 1025, "123456789012345678901234567890");
     Close(IDCANCEL);
@@ -294,8 +275,7 @@ TEST_F(CustomFolder, AChosenFolderGetsOneTrailingSeparator) {
         Click(1008);
         EXPECT_EQ(c.shown, Text(1009));
         EXPECT_TRUE(Enabled(1009));
-        EXPECT_TRUE(Checked(1008));
-        EXPECT_FALSE(Checked(1005));
+        EXPECT_EQ(std::vector<int>{1008}, CheckedOf({1005, 1006, 1007, 1008}));
         EXPECT_EQ(3, LastMeltDirChoice);
         Click(1005);  // back to the desktop for the next case
     }
@@ -312,35 +292,32 @@ TEST_F(CustomFolder, AChosenFolderGetsOneTrailingSeparator) {
 TEST_F(CustomFolder, CancellingPutsBackTheLastConfirmedChoice) {
     Options.CompPath.assign("E:\\Old\\");
     Open();
+    const std::initializer_list<int> radios = {1000, 1001, 1002, 1003};
     Click(1003);  // fresh start with CompDirType 0: back to the desktop
-    EXPECT_TRUE(Checked(1000));
-    EXPECT_FALSE(Checked(1003));
+    EXPECT_EQ(std::vector<int>{1000}, CheckedOf(radios));
     EXPECT_EQ("E:\\Old\\", Text(1004));
     EXPECT_FALSE(Enabled(1004));
     EXPECT_EQ("圧縮先の指定", person.callsOf(PersonCall::BrowseFolder).at(0).caption);
 
     Click(1002);
     Click(1003);
-    EXPECT_TRUE(Checked(1002));
-    EXPECT_FALSE(Checked(1003));
+    EXPECT_EQ(std::vector<int>{1002}, CheckedOf(radios));
 
     // Once a folder was taken, a cancelled browser keeps "other" and the path box.
     person.folderAnswers = {"F:\\Archives", ""};
     Click(1003);
     Click(1003);
-    EXPECT_TRUE(Checked(1003));
+    EXPECT_EQ(std::vector<int>{1003}, CheckedOf(radios));
     EXPECT_EQ("F:\\Archives\\", Text(1004));
     EXPECT_TRUE(Enabled(1004));
     Click(1001);  // the other radios never disable the box again
     EXPECT_TRUE(Enabled(1004));
     EXPECT_EQ(1, LastCompDirChoice);
-}
 
-TEST_F(CustomFolder, AnOutOfRangeLastChoiceFallsBackToOther) {
-    LastMeltDirChoice = 9;
-    Open();
-    Click(1008);
-    EXPECT_TRUE(Checked(1008));
+    // A last choice outside 0..2 keeps "other" checked.
+    LastCompDirChoice = 9;
+    Click(1003);
+    EXPECT_EQ(std::vector<int>{1003}, CheckedOf(radios));
 }
 
 // --- closing ------------------------------------------------------------------------

@@ -1,12 +1,11 @@
-// The dialog template as compiled, read back from the program's resources, and the live
-// window built from it: order (tab order and radio groups), ids, classes, exact styles,
-// positions and texts.
+// The dialog template as compiled, read back from the program's resources (order, which is
+// the tab order and decides the radio groups, ids, classes, exact styles, positions and
+// texts), and the live window built from it.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -191,14 +190,11 @@ TEST(DialogTemplate, IsTheJapaneseDialog103WithItsControlsInOrder) {
     }
 }
 
-TEST(DialogTemplate, HiddenCheckBoxUsesTheHalfWidthMiddleDot) {
-    const std::wstring text = Wide("右クリックで圧縮･解凍できるようにする");
-    EXPECT_NE(std::wstring::npos, text.find(L'\xFF65'));
-}
-
 using LiveWindow = DialogTest;
 
-TEST_F(LiveWindow, HoldsEveryControlWithItsClassTextAndStyle) {
+// Styles are the template's business (above); the dialog manager moves some of them about
+// at run time (WS_BORDER of edit boxes, WS_TABSTOP of checked radios).
+TEST_F(LiveWindow, HoldsEveryControlWithItsIdClassAndText) {
     Open();
     // The dialog manager creates the children in template order.
     HWND child = GetWindow(window, GW_CHILD);
@@ -218,16 +214,6 @@ TEST_F(LiveWindow, HoldsEveryControlWithItsClassTextAndStyle) {
         // The edit boxes are filled from Options at start; their template text is empty.
         if (lstrcmpiA(expected.className, "Edit") != 0) {
             EXPECT_STREQ(expected.text, text);
-        }
-
-        const DWORD style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
-        // Checking a radio button gives it WS_TABSTOP at run time; the template holds none.
-        const bool radio = (expected.style & BS_TYPEMASK) == BS_AUTORADIOBUTTON &&
-                           lstrcmpiA(expected.className, "Button") == 0;
-        const DWORD kept = WS_VISIBLE | WS_GROUP | (radio ? 0 : WS_TABSTOP);
-        EXPECT_EQ(expected.style & kept, style & kept);
-        if (lstrcmpiA(expected.className, "Button") == 0) {
-            EXPECT_EQ(expected.style & BS_TYPEMASK, style & BS_TYPEMASK);
         }
         child = GetWindow(child, GW_HWNDNEXT);
     }
