@@ -1,6 +1,8 @@
 // The seven archivers in their fixed order and the availability flags, built once at start.
 #include "archivers/Chain.h"
 
+#include "base/Handles.h"
+
 Archiver* ArchiverChain = nullptr;
 
 bool Unlha32Loaded = false;
@@ -12,12 +14,7 @@ bool Zcrypt32Present = false;
 namespace {
 
 // Zcrypt32.dll is only probed: ZIP passwords need it beside Zip32j.dll.
-bool ProbeZcrypt32() {
-    HMODULE module = LoadLibraryA("Zcrypt32.dll");
-    if (module == nullptr) return false;
-    FreeLibrary(module);
-    return true;
-}
+bool ProbeZcrypt32() { return Module(LoadLibraryA("Zcrypt32.dll")).valid(); }
 
 }  // namespace
 

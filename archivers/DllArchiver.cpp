@@ -70,12 +70,9 @@ int FindFormatSlot(const StrBuf (&labels)[3], const StrBuf& label) {
 }
 
 // The file-list argument: the base directory, then each entry by its name relative to it.
-// Built in one growing string so that tens of thousands of entries stay linear.
+// One growing string, so a drop of tens of thousands of entries has no length limit.
 std::string BuildFileListArgument(const FileList& files, const std::string& baseDirectory) {
-    size_t total = baseDirectory.size() + 3;
-    for (int32_t i = 0; i < files.count(); ++i) total += files.at(i).length() + 7;
     std::string list;
-    list.reserve(total);
     AppendListHead(list, baseDirectory);
     for (int32_t i = 0; i < files.count(); ++i) {
         const char* entry = files.at(i).text();

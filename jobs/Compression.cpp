@@ -132,23 +132,14 @@ bool RunCompression(const FileList& files, const StrBuf& desktop) {
     }
 
     const char* firstEntry = files.at(0).text();
+    const auto choose = [firstEntry](std::string& chosen) {
+        return ChooseArchiveFolder(firstEntry, chosen);
+    };
     std::string folder;
-    switch (DestinationKindOf(Options.CompDirType)) {
-    case DestinationKind::Desktop:
-        folder = desktop.text();
-        break;
-    case DestinationKind::EntryFolder:
-        folder = FolderOfEntry(firstEntry);
-        break;
-    case DestinationKind::Chosen:
-        if (!ChooseArchiveFolder(firstEntry, folder)) {
-            CurrentPerson().EndProcess(1);
-            return true;
-        }
-        break;
-    case DestinationKind::Fixed:
-        folder = WithTrailingSeparator(Options.CompPath.text());
-        break;
+    if (!DestinationFolder(Options.CompDirType, firstEntry, Options.CompPath, desktop, choose,
+                           folder)) {
+        CurrentPerson().EndProcess(1);
+        return true;
     }
     const StrBuf destination(folder.c_str());
 

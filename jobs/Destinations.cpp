@@ -8,19 +8,6 @@
 
 const char kInvalidFolderCaption[] = "不正なフォルダー";
 
-DestinationKind DestinationKindOf(int32_t dirType) {
-    switch (dirType) {
-    case 1:
-        return DestinationKind::EntryFolder;
-    case 2:
-        return DestinationKind::Chosen;
-    case 3:
-        return DestinationKind::Fixed;
-    default:
-        return DestinationKind::Desktop;
-    }
-}
-
 std::string WithTrailingSeparator(const std::string& text) {
     if (text.empty()) return text;
     const int last = static_cast<int>(text.size()) - 1;
@@ -35,6 +22,23 @@ std::string FolderOfEntry(const char* entry) {
     const DWORD length = GetCurrentDirectoryA(MAX_PATH, current);
     if (length == 0 || length >= MAX_PATH) return std::string();
     return WithTrailingSeparator(current);
+}
+
+bool DestinationFolder(int32_t dirType, const char* entry, const StrBuf& fixed,
+                       const StrBuf& desktop, const FolderChooser& choose, std::string& folder) {
+    switch (dirType) {
+    case 1:
+        folder = FolderOfEntry(entry);
+        return true;
+    case 2:
+        return choose(folder);
+    case 3:
+        folder = WithTrailingSeparator(fixed.text());
+        return true;
+    default:
+        folder = desktop.text();
+        return true;
+    }
 }
 
 bool PrepareFolder(const std::string& folder) {

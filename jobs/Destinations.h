@@ -1,14 +1,20 @@
-// Where a job puts its results: the choice a destination setting stands for, and the
+// Where a job puts its results: the folder a destination setting names, and the
 // folder texts the choices are built from. Every folder text ends in '\\'.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "base/StrBuf.h"
 
-// MeltDirType and CompDirType share their values; anything unknown means the desktop.
-enum class DestinationKind { Desktop, EntryFolder, Chosen, Fixed };
-DestinationKind DestinationKindOf(int32_t dirType);
+// Asks the user for a folder; false when the user cancelled.
+using FolderChooser = std::function<bool(std::string& folder)>;
+
+// The folder that a MeltDirType or CompDirType value names for a job whose (first) file is
+// entry: 1 the entry's folder, 2 the one choose returns, 3 fixed (given its '\'), and any
+// other value the desktop. False only when choose was cancelled.
+bool DestinationFolder(int32_t dirType, const char* entry, const StrBuf& fixed,
+                       const StrBuf& desktop, const FolderChooser& choose, std::string& folder);
 
 // text followed by '\\' unless it already ends in one; a final trail byte 0x5C of a
 // double-byte character is no separator. An empty text stays empty: a '\\' alone would

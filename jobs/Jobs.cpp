@@ -60,20 +60,9 @@ Outcome ExtractOne(const StrBuf& archivePath, const StrBuf& desktop) {
     if (!archiver) return Outcome::Done;  // the file changed since the decision
 
     std::string folder;
-    switch (DestinationKindOf(Options.MeltDirType)) {
-    case DestinationKind::Desktop:
-        folder = desktop.text();
-        break;
-    case DestinationKind::EntryFolder:
-        folder = FolderOfEntry(archivePath.text());
-        break;
-    case DestinationKind::Chosen:
-        if (!ChooseExtractFolder(folder)) return Outcome::Cancelled;
-        break;
-    case DestinationKind::Fixed:
-        folder = WithTrailingSeparator(Options.MeltPath.text());
-        break;
-    }
+    if (!DestinationFolder(Options.MeltDirType, archivePath.text(), Options.MeltPath, desktop,
+                           ChooseExtractFolder, folder))
+        return Outcome::Cancelled;
     if (!folder.empty() && Options.MeltMakeDir)
         folder += ArchiveBaseName(archivePath.text()) + '\\';
 

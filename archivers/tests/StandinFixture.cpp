@@ -1,29 +1,22 @@
 #include "archivers/tests/StandinFixture.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
-#include <vector>
 
 #include "base/Handles.h"
 
 namespace archiver_tests {
 
 using testing_support::GetEnv;
-using testing_support::ReadTextFile;
+using testing_support::StandinDir;
 
-const std::initializer_list<const char*> kAllStandins = {
+const char* const kChainDlls[7] = {"Unlha32.dll", "UnZip32.dll",  "Zip32j.dll", "Cab32.dll",
+                                   "Unrar32.dll", "Unarj32j.dll", "Tar32.dll"};
+
+const std::vector<const char*> kAllStandins = {
     "Unlha32.dll", "UnZip32.dll",  "Zip32j.dll", "Cab32.dll",
     "Unrar32.dll", "Unarj32j.dll", "Tar32.dll",  "Zcrypt32.dll"};
-
-bool InstallStandins(const std::string& folder, std::initializer_list<const char*> names,
-                     const std::string& from) {
-    std::string source = StandinDir();
-    if (!from.empty()) source += "\\" + from;
-    for (const char* name : names) {
-        const std::string target = folder + "\\" + name;
-        if (!CopyFileA((source + "\\" + name).c_str(), target.c_str(), FALSE)) return false;
-    }
-    return true;
-}
 
 Journal::Journal() : path_(dir_ / "journal.txt") {
     SetEnvironmentVariableA("ARCHIVER_JOURNAL", path_.c_str());
@@ -43,8 +36,14 @@ std::string Journal::Line(const char* dll, const char* entry, const std::string&
     return std::string(dll) + "\t" + entry + "\t" + argument + "\r\n";
 }
 
-ChainScope::ChainScope(const std::string& folder) {
-    SetDllDirectoryA(folder.c_str());
+ChainScope::ChainScope(const std::vector<const char*>& dlls, const std::string& from) {
+    std::string source = StandinDir();
+    if (!from.empty()) source += "\\" + from;
+    for (const char* name : dlls) {
+        EXPECT_TRUE(CopyFileA((source + "\\" + name).c_str(), (dlls_ / name).c_str(), FALSE))
+            << name;
+    }
+    SetDllDirectoryA(dlls_.path().c_str());
     BuildArchiverChain();
 }
 
@@ -60,6 +59,15 @@ Archiver* ChainScope::at(int place) const {
     return archiver;
 }
 
+int ChainScope::extractorOf(const std::string& path) const {
+    int place = 1;
+    for (Archiver* archiver = ArchiverChain; archiver != nullptr; archiver = archiver->next) {
+        if (archiver->CanExtract(StrBuf(path.c_str()))) return place;
+        ++place;
+    }
+    return 0;
+}
+
 TempFolderScope::TempFolderScope(const std::string& folder)
     : oldTmp_(GetEnv("TMP")), oldTemp_(GetEnv("TEMP")) {
     SetEnvironmentVariableA("TMP", folder.c_str());
@@ -69,6 +77,25 @@ TempFolderScope::TempFolderScope(const std::string& folder)
 TempFolderScope::~TempFolderScope() {
     SetEnvironmentVariableA("TMP", oldTmp_.empty() ? nullptr : oldTmp_.c_str());
     SetEnvironmentVariableA("TEMP", oldTemp_.empty() ? nullptr : oldTemp_.c_str());
+}
+
+StrBuf Destination(const TempDir& folder) { return StrBuf((folder.path() + "\\").c_str()); }
+
+FileList& Fill(FileList& list, std::initializer_list<std::string> paths) {
+    for (const std::string& path : paths) list.add(path.c_str());
+    return list;
+}
+
+bool MakeLargeFile(const std::string& path, LONGLONG size) {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD returned = 0;
+    // Where sparse files are unknown, a plain file of that size does as well.
+    DeviceIoControl(file.get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    return SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.get());
 }
 
 std::string ListFolder(const std::string& folder) {

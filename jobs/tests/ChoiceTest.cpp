@@ -66,12 +66,26 @@ TEST(FormatChoice, SaveDialogOffersLzhOnlyForLzh) {
     }
 }
 
-TEST(DestinationChoice, UnknownTypesMeanTheDesktop) {
-    EXPECT_EQ(DestinationKind::Desktop, DestinationKindOf(0));
-    EXPECT_EQ(DestinationKind::EntryFolder, DestinationKindOf(1));
-    EXPECT_EQ(DestinationKind::Chosen, DestinationKindOf(2));
-    EXPECT_EQ(DestinationKind::Fixed, DestinationKindOf(3));
-    for (int type : {4, -1, 100}) EXPECT_EQ(DestinationKind::Desktop, DestinationKindOf(type));
+TEST(DestinationChoice, EachSettingNamesItsFolderAndUnknownOnesTheDesktop) {
+    const StrBuf fixed("D:\\fixed");
+    const StrBuf desktop("C:\\Desk\\");
+    const FolderChooser choose = [](std::string& folder) {
+        folder = "E:\\chosen\\";
+        return true;
+    };
+    const struct {
+        int dirType;
+        const char* folder;
+    } rows[] = {{0, "C:\\Desk\\"},    {1, "C:\\dl\\"}, {2, "E:\\chosen\\"}, {3, "D:\\fixed\\"},
+                {4, "C:\\Desk\\"},    {-1, "C:\\Desk\\"}};
+    for (const auto& row : rows) {
+        std::string folder;
+        EXPECT_TRUE(DestinationFolder(row.dirType, "C:\\dl\\a.zip", fixed, desktop, choose, folder));
+        EXPECT_EQ(row.folder, folder) << row.dirType;
+    }
+    std::string folder;
+    EXPECT_FALSE(DestinationFolder(2, "C:\\dl\\a.zip", fixed, desktop,
+                                   [](std::string&) { return false; }, folder));
 }
 
 TEST(DestinationChoice, FolderTextsEndInOneSeparator) {

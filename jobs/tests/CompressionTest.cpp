@@ -10,24 +10,13 @@
 namespace job_tests {
 namespace {
 
+using archiver_tests::MakeLargeFile;
 using testing_support::FileExists;
 using testing_support::MakeDir;
 using testing_support::TempDir;
 
 const UINT kQuestion = MB_YESNO | MB_DEFBUTTON2;
 const int64_t kMiB = 1 << 20;
-
-// A file of size bytes whose content is left to the file system (sparse where it can be).
-bool MakeSizedFile(const std::string& path, int64_t size) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    LARGE_INTEGER end;
-    end.QuadPart = size;
-    const bool ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
-    CloseHandle(file);
-    return ok;
-}
 
 class Compression : public JobTest {
 protected:
@@ -88,12 +77,8 @@ TEST_F(Compression, MissingArchiverFailsBeforeAnyQuestion) {
     Options.CompWarn = true;
     EXPECT_FALSE(Run({report}));
     ASSERT_EQ(1u, person.calls.size());
-    const PersonCall& call = person.calls[0];
-    EXPECT_EQ(PersonCall::Message, call.kind);
-    EXPECT_EQ("圧縮に失敗しました", call.text);
-    EXPECT_EQ("圧縮失敗", call.caption);
-    EXPECT_EQ(static_cast<UINT>(MB_OK), call.flags);
-    EXPECT_EQ(SettingsWindow, call.owner);
+    EXPECT_EQ(PersonCall::Message, person.calls[0].kind);
+    EXPECT_EQ(Box("圧縮に失敗しました", "圧縮失敗", MB_OK, SettingsWindow), Box(person.calls[0]));
 }
 
 TEST_F(Compression, SaveDialogDecidesOnlyTheFolder) {
@@ -139,10 +124,8 @@ TEST_F(Compression, OverwriteQuestionNamesTheArchiveItWouldReplace) {
     ClearJournal();
     EXPECT_TRUE(Run({report}));
     ASSERT_EQ(1u, Messages().size());
-    EXPECT_EQ("同名のファイル" + cab + "が存在します。上書きしますか", Messages()[0].text);
-    EXPECT_EQ("上書き確認", Messages()[0].caption);
-    EXPECT_EQ(kQuestion, Messages()[0].flags);
-    EXPECT_EQ(nullptr, Messages()[0].owner);
+    EXPECT_EQ(Box("同名のファイル" + cab + "が存在します。上書きしますか", "上書き確認", kQuestion),
+              Box(Messages()[0]));
     EXPECT_EQ("old cab", Read(cab));
     EXPECT_TRUE(Commands().empty());
 
@@ -158,19 +141,18 @@ TEST_F(Compression, SizeWarningStartsOneByteOverTheLimit) {
     Options.CompWarnSize = 1;
     Options.CompOverWrite = true;
     const std::string big = work / "big.bin";
-    ASSERT_TRUE(MakeSizedFile(big, kMiB));
+    ASSERT_TRUE(MakeLargeFile(big, kMiB));
     EXPECT_TRUE(Run({big}));
     EXPECT_TRUE(Messages().empty());
     const std::string archive = Read(out / "big.lzh");
     ASSERT_FALSE(archive.empty());
 
-    ASSERT_TRUE(MakeSizedFile(big, kMiB + 1));
+    ASSERT_TRUE(MakeLargeFile(big, kMiB + 1));
     ClearJournal();
     EXPECT_TRUE(Run({big}));
     ASSERT_EQ(1u, Messages().size());
-    EXPECT_EQ("ファイルの総量が指定された限度を越えています。圧縮しますか", Messages()[0].text);
-    EXPECT_EQ("確認", Messages()[0].caption);
-    EXPECT_EQ(kQuestion, Messages()[0].flags);
+    EXPECT_EQ(Box("ファイルの総量が指定された限度を越えています。圧縮しますか", "確認", kQuestion),
+              Box(Messages()[0]));
     // No leaves the old archive, even with overwriting on.
     EXPECT_EQ(archive, Read(out / "big.lzh"));
     EXPECT_TRUE(Commands().empty());
@@ -184,7 +166,7 @@ TEST_F(Compression, SizesAreCountedBeyondTwoGigabytes) {
     Write("tree\\a.txt", "12345");
     Write("tree\\deep\\deeper\\b.txt", "123");
     const int64_t huge = 3 * (int64_t{1} << 30);
-    ASSERT_TRUE(MakeSizedFile(work / "tree\\deep\\huge.bin", huge));
+    ASSERT_TRUE(MakeLargeFile(work / "tree\\deep\\huge.bin", huge));
     int64_t total = 0;
     SumDirSize(work / "tree", total);
     EXPECT_EQ(huge + 8, total);
@@ -230,7 +212,7 @@ TEST_F(Compression, FilesOfTheJobAreNeverReplaced) {
     Options.CompDirType = 1;
     Options.CompOverWrite = true;
     const std::string zip = MakeZip("a");
-    const std::string lzh = Pack("LH5(lzh)", Write("b.txt", "b"), work.path());
+    const std::string lzh = Pack("LH5(lzh)", "b");
     const std::string before = Read(zip);
     ClearJournal();
     EXPECT_TRUE(Run({zip, lzh}));
@@ -243,11 +225,9 @@ TEST_F(Compression, FilesOfTheJobAreNeverReplaced) {
     EXPECT_TRUE(Run({work / "pics"}));
 
     ASSERT_EQ(2u, Messages().size());
-    for (const PersonCall& call : Messages()) {
-        EXPECT_EQ("圧縮先の指定が不正です。圧縮作業を中断します", call.text);
-        EXPECT_EQ("不正なフォルダー", call.caption);
-        EXPECT_EQ(static_cast<UINT>(MB_OK), call.flags);
-    }
+    for (const PersonCall& call : Messages())
+        EXPECT_EQ(Box("圧縮先の指定が不正です。圧縮作業を中断します", "不正なフォルダー", MB_OK),
+                  Box(call));
     EXPECT_EQ(before, Read(zip));
     EXPECT_EQ("inner", Read(inner));
     EXPECT_TRUE(Commands().empty());
@@ -260,12 +240,11 @@ TEST_F(Compression, DestinationsOfEveryKind) {
     EXPECT_FALSE(FileExists(out.path() + "report.lzh"));
 
     Options.CompDirType = 1;
-    char previous[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, previous);
-    SetCurrentDirectoryA(work.path().c_str());
     ClearJournal();
-    EXPECT_TRUE(Run({"report.txt"}));
-    SetCurrentDirectoryA(previous);
+    {
+        CurrentDirectoryScope current(work.path());
+        EXPECT_TRUE(Run({"report.txt"}));
+    }
     // A bare name lies in the current directory, so the archive goes there.
     ASSERT_EQ(1u, Commands().size());
     EXPECT_NE(std::string::npos, Commands()[0].find("\"" + work / "report.lzh\""));

@@ -53,7 +53,7 @@ TEST_F(Extraction, OneFileIsExtractedWhenArchiveAndPackedOtherwise) {
 
 TEST_F(Extraction, SeveralArchivesAreUnpackedOnlyWhenAllAreArchivesAndAskedFor) {
     const std::string zip = MakeZip("alpha");
-    const std::string lzh = Pack("LH5(lzh)", Write("beta.txt", "beta"), work.path());
+    const std::string lzh = Pack("LH5(lzh)", "beta");
     const std::string text = Write("gamma.txt", "gamma");
 
     Options.MeltForAllArc = false;
@@ -76,7 +76,7 @@ TEST_F(Extraction, SeveralArchivesAreUnpackedOnlyWhenAllAreArchivesAndAskedFor) 
 TEST_F(Extraction, EachArchiveGoesToTheArchiverThatKnowsIt) {
     Options.MeltOverWrite = true;
     const std::string zip = MakeZip("alpha");
-    const std::string lzh = Pack("LH5(lzh)", Write("beta.txt", "beta"), work.path());
+    const std::string lzh = Pack("LH5(lzh)", "beta");
     ClearJournal();
     FileList both;
     EXPECT_TRUE(RunJob(Fill(both, {zip, lzh})));
@@ -92,7 +92,7 @@ TEST_F(Extraction, EachArchiveGoesToTheArchiverThatKnowsIt) {
 TEST_F(Extraction, FolderOfItsOwnIsTheNameUpToItsLastDot) {
     Options.MeltDirType = 1;
     FileList tgz;
-    EXPECT_TRUE(RunJob(Fill(tgz, {Pack("GZIP_6(tgz)", Write("data.txt", "data"), work.path())})));
+    EXPECT_TRUE(RunJob(Fill(tgz, {Pack("GZIP_6(tgz)", "data")})));
     EXPECT_TRUE(FileExists(work / "data.tar\\data.txt"));
 
     Options.MeltDirType = 3;
@@ -115,29 +115,25 @@ TEST_F(Extraction, FixedFolderWithoutSeparatorGetsOne) {
 TEST_F(Extraction, BareNameUsesTheCurrentDirectory) {
     Options.MeltDirType = 1;
     MakeZip("alpha");
-    char previous[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, previous);
-    SetCurrentDirectoryA(work.path().c_str());
-    FileList list;
-    EXPECT_TRUE(RunJob(Fill(list, {"alpha.zip"})));
-    SetCurrentDirectoryA(previous);
+    {
+        CurrentDirectoryScope current(work.path());
+        FileList list;
+        EXPECT_TRUE(RunJob(Fill(list, {"alpha.zip"})));
+    }
     EXPECT_TRUE(FileExists(work / "alpha\\alpha.txt"));
 }
 
 TEST_F(Extraction, InvalidDestinationIsAnnouncedOncePerArchive) {
     Options.MeltPath.assign((MissingDrive() + "\\nowhere\\").c_str());
     const std::string zip = MakeZip("alpha");
-    const std::string lzh = Pack("LH5(lzh)", Write("beta.txt", "beta"), work.path());
+    const std::string lzh = Pack("LH5(lzh)", "beta");
     ClearJournal();
     FileList list;
     EXPECT_TRUE(RunJob(Fill(list, {zip, lzh})));
     ASSERT_EQ(2u, Messages().size());
-    for (const PersonCall& call : Messages()) {
-        EXPECT_EQ("解凍先の指定が不正です。解凍作業を中断します", call.text);
-        EXPECT_EQ("不正なフォルダー", call.caption);
-        EXPECT_EQ(static_cast<UINT>(MB_OK), call.flags);
-        EXPECT_EQ(nullptr, call.owner);
-    }
+    for (const PersonCall& call : Messages())
+        EXPECT_EQ(Box("解凍先の指定が不正です。解凍作業を中断します", "不正なフォルダー", MB_OK),
+                  Box(call));
     EXPECT_TRUE(Commands().empty());
 }
 

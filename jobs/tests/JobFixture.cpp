@@ -1,49 +1,31 @@
 #include "jobs/tests/JobFixture.h"
 
-#include <algorithm>
+#include <cstdint>
 
 #include "archivers/Chain.h"
+#include "jobs/Formats.h"
 #include "jobs/Jobs.h"
 #include "settings/Options.h"
 #include "shell/SpecialDirs.h"
 
 namespace job_tests {
 
-using testing_support::StandinDir;
-
-namespace {
-
-void BuildChainFrom(const std::string& folder) {
-    SetDllDirectoryA(folder.c_str());
-    BuildArchiverChain();
-}
-
-}  // namespace
-
 void JobTest::SetUp() {
     Options = OptionValues{};
     Options.MeltOpenDir = false;
     Options.CompOpenDir = false;
     Options.CompWarn = false;
-    journal_ = journalDir_ / "journal.txt";
-    SetEnvironmentVariableA("ARCHIVER_JOURNAL", journal_.c_str());
 }
 
 void JobTest::TearDown() {
-    DestroyArchiverChain();
-    ArchiverChain = nullptr;
-    SetDllDirectoryA(nullptr);
-    SetEnvironmentVariableA("ARCHIVER_JOURNAL", nullptr);
+    chain_.reset();
     SettingsWindow = nullptr;
     Options = OptionValues{};
 }
 
-void JobTest::LoadArchivers() { BuildChainFrom(StandinDir()); }
-
-void JobTest::LoadArchivers(std::initializer_list<const char*> dlls) {
-    for (const char* dll : dlls)
-        ASSERT_TRUE(CopyFileA((StandinDir() + "\\" + dll).c_str(), (dlls_ / dll).c_str(), FALSE));
-    BuildChainFrom(dlls_.path());
+void JobTest::LoadArchivers(const std::vector<const char*>& dlls) {
+    chain_.reset();  // the old chain goes before the new one is built
+    chain_.reset(new archiver_tests::ChainScope(dlls));
 }
 
 std::string JobTest::Write(const std::string& name, const std::string& bytes) {
@@ -52,35 +34,23 @@ std::string JobTest::Write(const std::string& name, const std::string& bytes) {
     return path;
 }
 
-std::string JobTest::Pack(const char* label, const std::string& file, const std::string& folder) {
+std::string JobTest::Pack(const char* label, const std::string& name) {
+    const std::string text = Write(name + ".txt", name);
     FileList list;
-    list.add(file.c_str());
+    list.add(text.c_str());
     const StrBuf format(label);
-    for (Archiver* archiver = ArchiverChain; archiver; archiver = archiver->next) {
-        if (!archiver->SupportsFormat(format)) continue;
-        archiver->Compress(format, list, StrBuf((folder + "\\").c_str()));
-        const auto* dll = static_cast<DllArchiver*>(archiver);
-        for (int slot = 0; slot < dll->formatCount; ++slot) {
-            if (std::string(dll->labels[slot].text()) != label) continue;
-            const std::string name = file.substr(file.rfind('\\') + 1);
-            return folder + "\\" + name.substr(0, name.rfind('.')) + "." +
-                   dll->extensions[slot].text();
-        }
-    }
-    ADD_FAILURE() << "no archiver offers " << label;
-    return std::string();
-}
-
-std::string JobTest::MakeZip(const std::string& name) {
-    const std::string archive = Pack("ZIP_6(zip)", Write(name + ".txt", name), work.path());
-    DeleteFileA((work / (name + ".txt")).c_str());
-    EXPECT_TRUE(testing_support::FileExists(archive));
+    const StrBuf folder((work.path() + "\\").c_str());
+    for (Archiver* archiver = ArchiverChain; archiver; archiver = archiver->next)
+        if (archiver->Compress(format, list, folder)) break;
+    DeleteFileA(text.c_str());
+    const std::string archive = work / (name + "." + ArchiveExtension(label));
+    EXPECT_TRUE(testing_support::FileExists(archive)) << archive;
     return archive;
 }
 
 std::vector<std::string> JobTest::Commands() const {
     std::vector<std::string> commands;
-    const std::string text = Read(journal_);
+    const std::string text = journal_.read();
     size_t start = 0;
     for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
         const std::string line = text.substr(start, end - start);
@@ -96,7 +66,21 @@ std::vector<std::string> JobTest::Commands() const {
     return commands;
 }
 
-void JobTest::ClearJournal() const { DeleteFileA(journal_.c_str()); }
+CurrentDirectoryScope::CurrentDirectoryScope(const std::string& folder) {
+    GetCurrentDirectoryA(MAX_PATH, previous_);
+    SetCurrentDirectoryA(folder.c_str());
+}
+
+CurrentDirectoryScope::~CurrentDirectoryScope() { SetCurrentDirectoryA(previous_); }
+
+std::string Box(const PersonCall& call) {
+    return Box(call.text, call.caption.c_str(), call.flags, call.owner);
+}
+
+std::string Box(const std::string& text, const char* caption, UINT flags, HWND owner) {
+    return std::to_string(reinterpret_cast<uintptr_t>(owner)) + "|" + text + "|" + caption +
+           "|" + std::to_string(flags);
+}
 
 std::string ExplorerLine(const std::string& folder) {
     char windows[MAX_PATH];
@@ -115,11 +99,6 @@ std::string MissingDrive() {
     for (char letter = 'Q'; letter <= 'Y'; ++letter)
         if (!(drives & (1u << (letter - 'A')))) return std::string(1, letter) + ":";
     return "Q:";
-}
-
-FileList& Fill(FileList& list, std::initializer_list<std::string> paths) {
-    for (const std::string& path : paths) list.add(path.c_str());
-    return list;
 }
 
 std::string Read(const std::string& path) {
