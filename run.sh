@@ -9,6 +9,15 @@ root=$(pwd)
 ./tools/install-deps.sh
 ./tools/build.sh
 
+# No files and no screen to show the settings window on: show it on a virtual display
+# and save a picture of it instead.
+if [ $# -eq 0 ] && { [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; }; then
+    echo "There is no display here, so the settings window is shown on a virtual one."
+    ./tools/screenshot-settings.sh "$root/build/settings-window.png"
+    echo "That is a picture of it; with a display (DISPLAY set) ./run.sh opens the window itself."
+    exit 0
+fi
+
 # A prefix of its own, apart from the tests' one, so the two never stop each other's Wine.
 export ZIBRAK_WINEPREFIX=${ZIBRAK_WINEPREFIX:-$root/build/wine-run}
 source tools/wine-session.sh
@@ -36,10 +45,6 @@ marker=$(mktemp)
 
 if [ ${#win_args[@]} -eq 0 ]; then
     echo "Opening the settings window of Zibrak (close it to end)..."
-    if [ -n "$session_xvfb_pid" ]; then
-        echo "(There is no display here: the window runs on a virtual display.)"
-        echo "For a picture of it, run tools/screenshot-settings.sh."
-    fi
 fi
 
 # The window's Japanese texts need the Japanese locale, which wine-run.sh sets.

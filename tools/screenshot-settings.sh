@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds what is missing, opens the settings window under Wine on a display of its own and
-# saves a picture of the window as docs/settings-window.png.
+# saves a picture of the window as docs/settings-window.png (or the file given).
 #
 # A Wine prefix of its own (build/wine-screenshot): stopping its wineserver at the end
 # cannot disturb tests that run at the same time in the project's prefix.
@@ -11,7 +11,7 @@ export ZIBRAK_WINEPREFIX=${ZIBRAK_WINEPREFIX:-$root/build/wine-screenshot}
 source "$root/tools/wine-session.sh"
 
 caption="Zibrak Version 0.05 設定画面"
-output=$root/docs/settings-window.png
+output=$(realpath -m "${1:-$root/docs/settings-window.png}")
 build=${ZIBRAK_BUILD_DIR:-$root/build}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -40,20 +40,6 @@ start_session headless
 # Without a window manager Wine draws the caption and frame itself only when told to.
 "$root/tools/wine-run.sh" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f \
     >/dev/null 2>&1
-# Wine has no MS Gothic fonts and would draw the dialog's "ＭＳ Ｐゴシック" with a wide
-# monospace fallback that clips the labels; the proportional IPA font comes close to the
-# widths the layout was made for. The .reg file is UTF-16 so the Japanese names arrive intact.
-{
-    printf '\xff\xfe'
-    {
-        printf 'Windows Registry Editor Version 5.00\r\n\r\n'
-        printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
-        for face in "ＭＳ Ｐゴシック" "MS PGothic" "ＭＳ ゴシック" "MS Gothic" "MS UI Gothic"; do
-            printf '"%s"="IPAPGothic"\r\n' "$face"
-        done
-    } | iconv -f UTF-8 -t UTF-16LE
-} >"$stage/fonts.reg"
-(cd "$stage" && exec "$root/tools/wine-run.sh" reg import fonts.reg) >/dev/null 2>&1
 (cd "$stage" && exec "$root/tools/wine-run.sh" ./Zibrak.exe) >/dev/null 2>&1 &
 
 window=

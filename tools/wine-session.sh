@@ -24,6 +24,29 @@ start_session() {
         "$ZIBRAK_ROOT/tools/wine-run.sh" wineboot -i >/dev/null 2>&1 || true
     fi
     keep_prefix_to_itself
+    use_japanese_fonts
+}
+
+# Wine has no MS Gothic fonts and would draw the dialog's "ＭＳ Ｐゴシック" with a wide
+# monospace fallback that clips the labels; the proportional IPA font comes close to the
+# widths the layout was made for. The .reg file is UTF-16 so the Japanese names arrive intact.
+use_japanese_fonts() {
+    local marker=$ZIBRAK_WINEPREFIX/.zibrak-fonts reg face
+    [ -f "$marker" ] && return
+    reg=$(mktemp --suffix=.reg)
+    {
+        printf '\xff\xfe'
+        {
+            printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+            printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+            for face in "ＭＳ Ｐゴシック" "MS PGothic" "ＭＳ ゴシック" "MS Gothic" "MS UI Gothic"; do
+                printf '"%s"="IPAPGothic"\r\n' "$face"
+            done
+        } | iconv -f UTF-8 -t UTF-16LE
+    } >"$reg"
+    # Wine shows the Linux tree as drive Z:.
+    "$ZIBRAK_ROOT/tools/wine-run.sh" regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1 && touch "$marker"
+    rm -f "$reg"
 }
 
 # Wine links the user's Desktop, Documents, ... to the Linux home folder; the prefix gets
