@@ -80,8 +80,9 @@ bool PathExists(const char* path, bool& isDir) {
     if (length > kPathLimit) return false;
     char copy[264];
     std::memcpy(copy, path, length + 1);
-    // GetFileAttributesA fails on "C:\Windows\"; only the last byte is looked at, as a
-    // trailing 0x5C is always a separator once the whole path is a valid name.
+    // A folder is found whether or not it is written with a trailing separator. Only the
+    // last byte is looked at, so a name that ends in ソ (0x83 0x5C) without a separator
+    // after it loses its trail byte and is not found.
     if (length > 0 && copy[length - 1] == '\\') copy[length - 1] = '\0';
     const DWORD attributes = GetFileAttributesA(copy);
     if (attributes == INVALID_FILE_ATTRIBUTES) return false;

@@ -1,10 +1,11 @@
 #include "shell/Associations.h"
 
+#include <iterator>
 #include <string>
 #include <vector>
 
-#include "base/Handles.h"
 #include "settings/Options.h"
+#include "shell/Registry.h"
 #include "shell/SpecialDirs.h"
 
 const char* const kAssociationExtensions[12] = {
@@ -36,8 +37,7 @@ const ExtensionFlag kExtensionFlags[] = {
     {&OptionValues::AssoTgz, &AssociationFlags::AssoTgz},
     {&OptionValues::AssoTbz, &AssociationFlags::AssoTbz},
 };
-static_assert(sizeof kExtensionFlags / sizeof kExtensionFlags[0] ==
-                  sizeof kAssociationExtensions / sizeof kAssociationExtensions[0],
+static_assert(std::size(kExtensionFlags) == std::size(kAssociationExtensions),
               "one flag per extension");
 
 // The INI key and ProgID suffix: the extension without its dot.
@@ -47,45 +47,6 @@ const char* WithoutDot(const char* extension) {
 
 std::string ProgIdOf(const char* extension) {
     return std::string(kProgIdPrefix) + WithoutDot(extension);
-}
-
-// Reads a string value (the default value for a null name) into buffer. The type is checked
-// and the text always ends in a NUL, which the registry does not promise.
-bool ReadRegistryString(HKEY key, const char* name, char* buffer, DWORD size) {
-    DWORD type = 0;
-    DWORD bytes = size - 1;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes) !=
-        ERROR_SUCCESS) {
-        buffer[0] = '\0';
-        return false;
-    }
-    if (type != REG_SZ && type != REG_EXPAND_SZ) {
-        buffer[0] = '\0';
-        return false;
-    }
-    buffer[bytes] = '\0';
-    return true;
-}
-
-bool WriteRegistryString(HKEY key, const char* name, const char* text) {
-    const DWORD bytes = static_cast<DWORD>(lstrlenA(text)) + 1;
-    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) ==
-           ERROR_SUCCESS;
-}
-
-RegKey CreateKey(HKEY root, const char* path, REGSAM access) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(root, path, 0, nullptr, 0, access, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS) {
-        return RegKey();
-    }
-    return RegKey(key);
-}
-
-RegKey OpenKey(HKEY root, const char* path, REGSAM access) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path, 0, access, &key) != ERROR_SUCCESS) return RegKey();
-    return RegKey(key);
 }
 
 // Whether the INI file has the key in section at all: GetPrivateProfileStringA alone cannot
@@ -108,7 +69,7 @@ bool HasIniKey(const char* section, const char* key, const char* iniFile) {
 // (ShellNew, OpenWithProgids, Content Type).
 void SetExtensionProgId(const char* extension, const char* progId) {
     const RegKey key = CreateKey(HKEY_CLASSES_ROOT, extension, KEY_SET_VALUE);
-    if (key) WriteRegistryString(key.get(), nullptr, progId);
+    if (key) WriteStringValue(key.get(), nullptr, progId);
 }
 
 // A give-back with nothing recorded: only Zibrak's own claim is withdrawn, so that an
@@ -117,7 +78,7 @@ void WithdrawOwnClaim(const char* extension) {
     RegKey key = OpenKey(HKEY_CLASSES_ROOT, extension, KEY_QUERY_VALUE | KEY_SET_VALUE);
     if (!key) return;
     char current[MAX_PATH];
-    if (!ReadRegistryString(key.get(), nullptr, current, sizeof current)) return;
+    if (!ReadDefaultValue(key.get(), current, sizeof current)) return;
     if (lstrcmpiA(current, ProgIdOf(extension).c_str()) != 0) return;
     RegDeleteValueA(key.get(), nullptr);
 
@@ -138,23 +99,6 @@ RegKey RecreateKey(const std::string& path) {
 
 }  // namespace
 
-void DeleteKeyTree(HKEY key) {
-    // A subkey that cannot be removed stays at its index; step past it rather than find it
-    // again for ever.
-    DWORD index = 0;
-    for (;;) {
-        char name[1200];
-        DWORD length = sizeof name;
-        if (RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS) {
-            return;
-        }
-        const RegKey subkey = OpenKey(key, name, KEY_ENUMERATE_SUB_KEYS);
-        if (subkey) DeleteKeyTree(subkey.get());
-        if (RegDeleteKeyA(key, name) != ERROR_SUCCESS) ++index;
-    }
-}
-
 void RegisterAssociation(const char* extension, bool own, bool noIcon, const char* iniFile) {
     const std::string progId = ProgIdOf(extension);
     if (own) {
@@ -172,7 +116,7 @@ void RegisterAssociation(const char* extension, bool own, bool noIcon, const cha
     const std::string executable = ExecutablePath();
     const std::string command = "\"" + executable + "\" \"%1\"";
     const RegKey commandKey = RecreateKey(progId + "\\shell\\open\\command");
-    if (commandKey) WriteRegistryString(commandKey.get(), nullptr, command.c_str());
+    if (commandKey) WriteStringValue(commandKey.get(), nullptr, command.c_str());
 
     // The shell's icon location syntax: path and index, never quoted.
     const std::string ownIcon = executable + ",0";
@@ -185,14 +129,14 @@ void RegisterAssociation(const char* extension, bool own, bool noIcon, const cha
     } else {
         lstrcpynA(icon, ownIcon.c_str(), sizeof icon);
     }
-    WriteRegistryString(iconKey.get(), nullptr, icon);
+    WriteStringValue(iconKey.get(), nullptr, icon);
 }
 
 void SaveOriginalAssociation(const char* extension, const char* iniFile) {
     const RegKey key = OpenKey(HKEY_CLASSES_ROOT, extension, KEY_QUERY_VALUE);
     if (!key) return;
     char progId[MAX_PATH];
-    if (!ReadRegistryString(key.get(), nullptr, progId, sizeof progId)) return;
+    if (!ReadDefaultValue(key.get(), progId, sizeof progId)) return;
     WritePrivateProfileStringA(kOrigAssoSection, WithoutDot(extension), progId, iniFile);
     if (progId[0] == '\0') return;  // no ProgID, so no icon to look for
 
@@ -200,14 +144,14 @@ void SaveOriginalAssociation(const char* extension, const char* iniFile) {
     const RegKey iconKey = OpenKey(HKEY_CLASSES_ROOT, iconPath.c_str(), KEY_QUERY_VALUE);
     if (!iconKey) return;
     char icon[MAX_PATH];
-    if (ReadRegistryString(iconKey.get(), nullptr, icon, sizeof icon)) {
+    if (ReadDefaultValue(iconKey.get(), icon, sizeof icon)) {
         WritePrivateProfileStringA(kOrigIconSection, WithoutDot(extension), icon, iniFile);
     }
 }
 
 void UpdateAssociations(const char* iniFile) {
     const bool noIconChanged = Options.NoIcon != LoadedAssociations.NoIcon;
-    for (size_t i = 0; i < sizeof kExtensionFlags / sizeof kExtensionFlags[0]; ++i) {
+    for (size_t i = 0; i < std::size(kExtensionFlags); ++i) {
         const bool chosen = Options.*kExtensionFlags[i].chosen;
         const bool loaded = LoadedAssociations.*kExtensionFlags[i].loaded;
         if (chosen != loaded || noIconChanged) {

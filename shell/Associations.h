@@ -6,8 +6,6 @@
 // The twelve extensions, always handled in this order.
 extern const char* const kAssociationExtensions[12];
 
-// Deletes every subkey of an open key, depth first; the key itself stays.
-void DeleteKeyTree(HKEY key);
 // own: take the extension over; else give it back to its recorded ProgID.
 void RegisterAssociation(const char* extension, bool own, bool noIcon, const char* iniFile);
 void SaveOriginalAssociation(const char* extension, const char* iniFile);

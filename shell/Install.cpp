@@ -4,10 +4,9 @@
 
 #include <string>
 
-#include "base/Handles.h"
-#include "base/Paths.h"
 #include "base/Person.h"
 #include "shell/Associations.h"
+#include "shell/Registry.h"
 #include "shell/SpecialDirs.h"
 
 namespace {
@@ -18,11 +17,6 @@ const char kLinkName[] = "Zibrak";
 const char kHelpLinkName[] = "ヘルプ";
 const char kProgramsFolderName[] = "Zibrak";
 const char kHelpFileName[] = "readme.txt";
-
-std::string DirectoryOf(const std::string& path) {
-    const int at = LastSeparator(path.c_str());
-    return at < 0 ? path : path.substr(0, static_cast<size_t>(at));
-}
 
 bool GetFolder(int id, std::string& folder) {
     char buffer[MAX_PATH] = {};
@@ -67,31 +61,20 @@ void RemoveProgramsMenu(int folderId) {
 }
 
 void RemoveUninstallEntry() {
-    HKEY opened = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_ENUMERATE_SUB_KEYS, &opened) !=
-        ERROR_SUCCESS) {
-        return;
+    if (RegKey entry = OpenKey(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_ENUMERATE_SUB_KEYS)) {
+        DeleteKeyTree(entry.get());
+        entry.reset();
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
     }
-    RegKey entry(opened);
-    DeleteKeyTree(entry.get());
-    entry.reset();
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
 }
 
 void WriteUninstallEntry(const std::string& executable) {
-    HKEY created = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                        &created, nullptr) != ERROR_SUCCESS) {
-        return;
-    }
-    const RegKey entry(created);
+    const RegKey entry = CreateKey(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_SET_VALUE);
+    if (!entry) return;
     // Quoted, so that a blank in the path cannot make Windows start a shorter name.
     const std::string command = "\"" + executable + "\" /u";
-    RegSetValueExA(entry.get(), "DisplayName", 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(kDisplayName), sizeof kDisplayName);
-    RegSetValueExA(entry.get(), "UninstallString", 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(command.c_str()),
-                   static_cast<DWORD>(command.size()) + 1);
+    WriteStringValue(entry.get(), "DisplayName", kDisplayName);
+    WriteStringValue(entry.get(), "UninstallString", command.c_str());
 }
 
 }  // namespace

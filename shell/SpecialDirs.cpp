@@ -9,13 +9,6 @@
 
 namespace {
 
-// Cuts text at its last separator, if it has one. The scan steps over double-byte
-// characters so that a name like "表.exe" (trail byte 0x5C) is not cut inside.
-void CutAtLastSeparator(char* text) {
-    const int at = LastSeparator(text);
-    if (at >= 0) text[at] = '\0';
-}
-
 // Removes one trailing separator, but never the trail byte of a final double-byte
 // character ("C:\\ソ" ends in 0x5C and is not a separator).
 void RemoveTrailingSeparator(char* text) {
@@ -50,8 +43,7 @@ bool GetSpecialDir(char* buffer, int id, HWND ownerWindow) {
         GetTempPathA(MAX_PATH, buffer);
         break;
     case DIR_MODULE:
-        lstrcpynA(buffer, ExecutablePath().c_str(), MAX_PATH);
-        CutAtLastSeparator(buffer);
+        lstrcpynA(buffer, DirectoryOf(ExecutablePath()).c_str(), MAX_PATH);
         break;
     default:
         if (!GetShellFolder(buffer, id, ownerWindow)) return false;
@@ -64,7 +56,7 @@ bool GetSpecialDir(char* buffer, int id, HWND ownerWindow) {
 void MakeDirs(const char* path) {
     if (IsDirectoryEntry(path)) return;
 
-    std::string walk(path);
+    const std::string walk(path);
     for (size_t i = 0; i < walk.size(); ++i) {
         const unsigned char byte = static_cast<unsigned char>(walk[i]);
         if (IsDbcsLead(byte)) {
@@ -85,8 +77,7 @@ bool CreateShortcut(const char* target, const char* folder, const char* name) {
                                       IID_IShellLinkA, link.out());
     if (FAILED(result)) return false;
 
-    std::string workingDir(target);
-    CutAtLastSeparator(&workingDir[0]);
+    const std::string workingDir = DirectoryOf(target);
     link->SetPath(target);
     link->SetDescription(name);
     link->SetWorkingDirectory(workingDir.c_str());
@@ -103,6 +94,12 @@ bool CreateShortcut(const char* target, const char* folder, const char* name) {
     }
     result = file->Save(widePath, TRUE);
     return SUCCEEDED(result);
+}
+
+std::string DirectoryOf(const std::string& path) {
+    // The scan steps over double-byte characters, so "表.exe" (trail byte 0x5C) is not cut.
+    const int at = LastSeparator(path.c_str());
+    return at < 0 ? path : path.substr(0, static_cast<size_t>(at));
 }
 
 std::string ExecutablePath() {

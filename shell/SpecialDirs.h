@@ -17,6 +17,8 @@ enum SpecialDirId {
 bool GetSpecialDir(char* buffer, int id, HWND ownerWindow);
 // The running executable's full path.
 std::string ExecutablePath();
+// The path cut at its last separator; the whole path when it has none.
+std::string DirectoryOf(const std::string& path);
 // Creates every missing directory whose name in path is followed by a '\\'.
 void MakeDirs(const char* path);
 // Writes folder + "\\" + name + ".lnk" pointing at target; true when the link was saved.

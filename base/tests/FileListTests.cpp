@@ -66,11 +66,11 @@ TEST(FileList, GrowsByDoublingAndKeepsOrderAndText) {
     EXPECT_EQ(0, list.capacity());
 
     std::vector<std::string> given;
-    for (int i = 0; i < 81; ++i) {
-        given.push_back("Z:\\no such dir\\file" + std::to_string(i) + ".txt");
+    for (int added = 1; added <= 81; ++added) {
+        given.push_back("Z:\\no such dir\\file" + std::to_string(added) + ".txt");
         list.add(given.back().c_str());
-        const int32_t expected = i < 20 ? 20 : i < 40 ? 40 : 80 * (i < 80 ? 1 : 2);
-        ASSERT_EQ(expected, list.capacity()) << "after add " << i + 1;
+        const int32_t expected = added <= 20 ? 20 : added <= 40 ? 40 : added <= 80 ? 80 : 160;
+        ASSERT_EQ(expected, list.capacity()) << "after add " << added;
     }
     EXPECT_EQ(given, Entries(list));
 
@@ -83,81 +83,56 @@ TEST(FileList, GrowsByDoublingAndKeepsOrderAndText) {
 
 TEST(FileList, StoresTheNameFoundOnDiskAfterTheDirectoryAsGiven) {
     TempDir dir;
-    ASSERT_TRUE(WriteTextFile(dir / "Report 2001.txt", "x"));
+    const std::string report = dir / "Report 2001.txt";
+    ASSERT_TRUE(WriteTextFile(report, "x"));
     ASSERT_TRUE(MakeDir(dir / "Sub"));
     ASSERT_TRUE(WriteTextFile(dir / "Sub\\Only.txt", "x"));
     ASSERT_TRUE(WriteTextFile(dir / "Sub\\other.dat", "x"));
+    const std::string dbcsDir = dir / "表ソ能";  // trail bytes 0x5C
+    ASSERT_TRUE(MakeDir(dbcsDir));
+    ASSERT_TRUE(MakeDir(dir / "表"));
+    ASSERT_TRUE(WriteTextFile(dbcsDir + "\\能.Txt", "x"));
+    CurrentDirectory restore;
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
 
     const std::string upperDir = Upper(dir.path());
     struct Case {
         std::string given;
         std::string stored;
     };
-    const Case cases[] = {
-        {dir / "REPORT 2001.TXT", dir / "Report 2001.txt"},
+    std::vector<Case> cases = {
+        {dir / "REPORT 2001.TXT", report},
         // The directory part is not looked up, only the final component.
         {upperDir + "\\report 2001.txt", upperDir + "\\Report 2001.txt"},
         {dir.path() + "/REPORT 2001.TXT", dir.path() + "/Report 2001.txt"},
         {dir / "sub", dir / "Sub"},
         {dir / "Sub\\*.txt", dir / "Sub\\Only.txt"},
+        // A relative path is looked up in the current folder and stays relative.
+        {"REPORT 2001.TXT", "Report 2001.txt"},
+        {"sub\\ONLY.TXT", "sub\\Only.txt"},
+        {dbcsDir + "\\能.TXT", dbcsDir + "\\能.Txt"},
+        {dir / "表", dir / "表"},  // ends in 0x5C, yet names the folder, not its content
         // Nothing found: the path as given.
+        {dbcsDir + "\\ソ.txt", dbcsDir + "\\ソ.txt"},
         {dir / "missing.TXT", dir / "missing.TXT"},
         {dir / "Sub\\", dir / "Sub\\"},
         {"C:\\", "C:\\"},
         {"", ""},
     };
+    // The 8.3 name, where the file system keeps one: its directory part stays short.
+    char shortPath[MAX_PATH] = {};
+    const DWORD n = GetShortPathNameA(report.c_str(), shortPath, MAX_PATH);
+    if (n > 0 && n < MAX_PATH && report != shortPath) {
+        const std::string shortText = shortPath;
+        cases.push_back({shortText, shortText.substr(0, shortText.rfind('\\') + 1) +
+                                        "Report 2001.txt"});
+    }
     for (const Case& c : cases) {
         FileList list;
         list.add(c.given.c_str());
         ASSERT_EQ(1, list.count()) << c.given;
         EXPECT_EQ(c.stored, list.at(0).text()) << c.given;
     }
-}
-
-TEST(FileList, ShortNameGivesTheStoredLongName) {
-    TempDir dir;
-    const std::string longPath = dir / "Report 2001.txt";
-    ASSERT_TRUE(WriteTextFile(longPath, "x"));
-    char shortPath[MAX_PATH] = {};
-    const DWORD n = GetShortPathNameA(longPath.c_str(), shortPath, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH || longPath == shortPath)
-        GTEST_SKIP() << "no 8.3 name on this file system";
-
-    const std::string shortText = shortPath;
-    const std::string shortDir = shortText.substr(0, shortText.rfind('\\') + 1);
-    FileList list;
-    list.add(shortPath);
-    ASSERT_EQ(1, list.count());
-    EXPECT_EQ(shortDir + "Report 2001.txt", list.at(0).text());
-}
-
-TEST(FileList, RelativePathStaysRelative) {
-    TempDir dir;
-    ASSERT_TRUE(WriteTextFile(dir / "Report 2001.txt", "x"));
-    ASSERT_TRUE(MakeDir(dir / "Sub"));
-    ASSERT_TRUE(WriteTextFile(dir / "Sub\\a.txt", "x"));
-    CurrentDirectory restore;
-    ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
-
-    FileList list;
-    list.add("REPORT 2001.TXT");
-    list.add("sub\\A.TXT");
-    EXPECT_EQ((std::vector<std::string>{"Report 2001.txt", "sub\\a.txt"}), Entries(list));
-}
-
-TEST(FileList, ShiftJisNamesWithTrailByte5C) {
-    TempDir dir;
-    const std::string folder = dir / "表ソ能";
-    ASSERT_TRUE(MakeDir(folder));
-    ASSERT_TRUE(MakeDir(dir / "表"));
-    ASSERT_TRUE(WriteTextFile(folder + "\\能.Txt", "x"));
-
-    FileList list;
-    list.add((folder + "\\能.TXT").c_str());
-    list.add((dir / "表").c_str());  // ends in 0x5C, yet names a folder, not its content
-    list.add((folder + "\\ソ.txt").c_str());
-    EXPECT_EQ((std::vector<std::string>{folder + "\\能.Txt", dir / "表", folder + "\\ソ.txt"}),
-              Entries(list));
 }
 
 TEST(FileList, FillFromCommandLineSkipsSwitchesAndEmptiesFirst) {

@@ -1,10 +1,10 @@
-#include "shell/tests/associations/RegistryHelpers.h"
+#include "shell/tests/ShellTestHelpers.h"
 
 #include <shlobj.h>
 
 #include "base/Handles.h"
 
-namespace association_tests {
+namespace shell_tests {
 
 const char kNoKey[] = "<no key>";
 const char kNoValue[] = "<no value>";
@@ -134,14 +134,10 @@ ExtensionGuard::~ExtensionGuard() {
     } else if (hadDefault_) {
         WriteString(HKEY_CLASSES_ROOT, extension_, nullptr, defaultValue_);
     } else {
-        const RegKey key = [this] {
-            HKEY opened = nullptr;
-            RegOpenKeyExA(HKEY_CLASSES_ROOT, extension_.c_str(), 0, KEY_SET_VALUE, &opened);
-            return RegKey(opened);
-        }();
+        const RegKey key = Open(HKEY_CLASSES_ROOT, extension_, KEY_SET_VALUE);
         if (key) RegDeleteValueA(key.get(), nullptr);
     }
     DeleteTree(HKEY_CLASSES_ROOT, "Zibrak" + extension_.substr(1));
 }
 
-}  // namespace association_tests
+}  // namespace shell_tests

@@ -1,11 +1,11 @@
-// Registry, INI and link helpers for the association and install tests. They use the plain
-// Win32 calls (RegDeleteTreeA and the like), never the code under test.
+// Registry, INI and link readers for the shell tests. They use the plain Win32 calls
+// (RegDeleteTreeA and the like), never the code under test.
 #pragma once
 #include <windows.h>
 
 #include <string>
 
-namespace association_tests {
+namespace shell_tests {
 
 // What a test sees when there is nothing to read.
 extern const char kNoKey[];
@@ -27,7 +27,7 @@ std::string ReadIni(const std::string& iniFile, const char* section, const char*
 void WriteIni(const std::string& iniFile, const char* section, const char* key,
               const std::string& value);
 
-// The parts of a shell link that Install sets.
+// The parts of a shell link that CreateShortcut sets; loaded is false for no readable link.
 struct LinkParts {
     bool loaded = false;
     std::string target;
@@ -52,4 +52,4 @@ private:
     std::string defaultValue_;
 };
 
-}  // namespace association_tests
+}  // namespace shell_tests

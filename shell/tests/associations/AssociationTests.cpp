@@ -11,10 +11,11 @@
 #include "base/Handles.h"
 #include "settings/Options.h"
 #include "shell/Associations.h"
-#include "shell/tests/associations/RegistryHelpers.h"
+#include "shell/Registry.h"
+#include "shell/tests/ShellTestHelpers.h"
 #include "tests/support/TestFiles.h"
 
-using namespace association_tests;
+using namespace shell_tests;
 using testing_support::TempDir;
 
 namespace {
@@ -35,46 +36,39 @@ protected:
 
 }  // namespace
 
-TEST_F(AssociationTest, TakingOverZipWritesProgIdCommandAndOwnIcon) {
+// The ProgID gets its command and an icon, and nothing else; the recorded icon is used
+// only with NoIcon, and only when there is one.
+TEST_F(AssociationTest, TakingOverZipWritesProgIdCommandAndIcon) {
     const ExtensionGuard guard(".zip");
-    RegisterAssociation(".zip", true, false, ini.c_str());
+    struct Case {
+        bool noIcon;
+        const char* recordedIcon;  // nullptr: no [OrigIcon] entry
+        std::string icon;
+    };
+    const Case cases[] = {
+        {false, nullptr, OwnIcon()},
+        {true, nullptr, OwnIcon()},
+        {false, "C:\\Other\\z.exe,1", OwnIcon()},
+        {true, "C:\\Other\\z.exe,1", "C:\\Other\\z.exe,1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "noIcon " << c.noIcon << ", recorded "
+                                        << (c.recordedIcon ? c.recordedIcon : "none"));
+        if (c.recordedIcon) WriteIni(ini, "OrigIcon", "zip", c.recordedIcon);
+        RegisterAssociation(".zip", true, c.noIcon, ini.c_str());
 
-    EXPECT_EQ(ReadString(kClasses, ".zip"), "Zibrakzip");
-    EXPECT_EQ(ReadString(kClasses, "Zibrakzip\\shell\\open\\command"), OpenCommand());
-    EXPECT_EQ(ReadString(kClasses, "Zibrakzip\\DefaultIcon"), OwnIcon());
-    EXPECT_EQ(ReadString(kClasses, "Zibrakzip"), kNoValue);
-    EXPECT_EQ(SubkeyCount(kClasses, "Zibrakzip"), 2u);
+        EXPECT_EQ(ReadString(kClasses, ".zip"), "Zibrakzip");
+        EXPECT_EQ(ReadString(kClasses, "Zibrakzip\\shell\\open\\command"), OpenCommand());
+        EXPECT_EQ(ReadString(kClasses, "Zibrakzip\\DefaultIcon"), c.icon);
+        EXPECT_EQ(ReadString(kClasses, "Zibrakzip"), kNoValue);
+        EXPECT_EQ(SubkeyCount(kClasses, "Zibrakzip"), 2u);
+    }
 }
 
-TEST_F(AssociationTest, TakingOverWithNoIconUsesRecordedIconElseOwn) {
-    const ExtensionGuard guard(".zip");
-
-    RegisterAssociation(".zip", true, true, ini.c_str());
-    EXPECT_EQ(ReadString(kClasses, "Zibrakzip\\DefaultIcon"), OwnIcon());
-
-    WriteIni(ini, "OrigIcon", "zip", "C:\\Other\\z.exe,1");
-    RegisterAssociation(".zip", true, true, ini.c_str());
-    EXPECT_EQ(ReadString(kClasses, ".zip"), "Zibrakzip");
-    EXPECT_EQ(ReadString(kClasses, "Zibrakzip\\DefaultIcon"), "C:\\Other\\z.exe,1");
-    EXPECT_EQ(ReadString(kClasses, "Zibrakzip\\shell\\open\\command"), OpenCommand());
-}
-
-TEST_F(AssociationTest, GivingBackRestoresRecordedProgIdAndKeepsOwnProgId) {
-    const ExtensionGuard guard(".lzh");
-    WriteIni(ini, "OrigAsso", "lzh", "LhaFile");
-    RegisterAssociation(".lzh", true, false, ini.c_str());
-    ASSERT_EQ(ReadString(kClasses, ".lzh"), "Zibraklzh");
-
-    RegisterAssociation(".lzh", false, true, ini.c_str());
-
-    EXPECT_EQ(ReadString(kClasses, ".lzh"), "LhaFile");
-    EXPECT_EQ(ReadString(kClasses, "Zibraklzh\\shell\\open\\command"), OpenCommand());
-    EXPECT_EQ(ReadString(kClasses, "Zibraklzh\\DefaultIcon"), OwnIcon());
-}
-
-// Other software keeps entries under the extension's key; taking over and giving back
-// replace only the default value.
-TEST_F(AssociationTest, ForeignSubkeysAndValuesSurviveTakeOverAndGiveBack) {
+// Giving back restores the recorded ProgID and rewrites Zibrak's own, which stays. Other
+// software keeps entries under the extension's key; taking over and giving back replace
+// only the default value.
+TEST_F(AssociationTest, GivingBackRestoresTheRecordAndKeepsForeignEntries) {
     const ExtensionGuard guard(kTestExtension);
     const std::string ext = kTestExtension;
     WriteString(kClasses, ext, nullptr, "ZbTestFile");
@@ -90,6 +84,9 @@ TEST_F(AssociationTest, ForeignSubkeysAndValuesSurviveTakeOverAndGiveBack) {
 
     RegisterAssociation(kTestExtension, false, true, ini.c_str());
     EXPECT_EQ(ReadString(kClasses, ext), "ZbTestFile");
+    EXPECT_EQ(ReadString(kClasses, std::string(kTestProgId) + "\\shell\\open\\command"),
+              OpenCommand());
+    EXPECT_EQ(ReadString(kClasses, std::string(kTestProgId) + "\\DefaultIcon"), OwnIcon());
     EXPECT_EQ(ReadString(kClasses, ext, "Content Type"), "application/x-zbtest");
     EXPECT_EQ(ReadString(kClasses, ext + "\\ShellNew", "NullFile"), "");
     EXPECT_EQ(SubkeyCount(kClasses, ext), 2u);
@@ -142,6 +139,12 @@ TEST_F(AssociationTest, SaveOriginalRecordsProgIdAndItsIcon) {
     EXPECT_EQ(ReadIni(ini, "OrigIcon", "zbtest"), "C:\\Other\\t.exe,2");
     DeleteTree(kClasses, "ZbTestFile");
 
+    // A ProgID that fills the whole 260-byte buffer is recorded whole.
+    const std::string longProgId(259, 'p');
+    WriteString(kClasses, ext, nullptr, longProgId);
+    SaveOriginalAssociation(kTestExtension, ini.c_str());
+    EXPECT_EQ(ReadIni(ini, "OrigAsso", "zbtest"), longProgId);
+
     // Once Zibrak owns the extension, its own ProgID and icon are what is recorded.
     RegisterAssociation(kTestExtension, true, false, ini.c_str());
     SaveOriginalAssociation(kTestExtension, ini.c_str());
@@ -180,6 +183,7 @@ private:
 
 TEST_F(UpdateTest, OnlyTheChangedExtensionIsRewritten) {
     Options.AssoTgz = true;
+    Options.AssoZip = LoadedAssociations.AssoZip = true;  // chosen, but no change
     UpdateAssociations(ini.c_str());
 
     for (const char* extension : kAssociationExtensions) {
@@ -207,14 +211,6 @@ TEST_F(UpdateTest, ChangedNoIconRewritesAllTwelve) {
             EXPECT_EQ(ReadString(kClasses, extension), "Orig" + name);
         }
         EXPECT_EQ(ReadString(kClasses, "Zibrak" + name + "\\DefaultIcon"), OwnIcon()) << name;
-    }
-}
-
-TEST_F(UpdateTest, NothingChangedRewritesNothing) {
-    Options.AssoZip = LoadedAssociations.AssoZip = true;
-    UpdateAssociations(ini.c_str());
-    for (const char* extension : kAssociationExtensions) {
-        EXPECT_EQ(ReadString(kClasses, extension), std::string("Before") + (extension + 1));
     }
 }
 

@@ -9,11 +9,11 @@
 
 #include "shell/Associations.h"
 #include "shell/Install.h"
-#include "shell/tests/associations/RegistryHelpers.h"
+#include "shell/tests/ShellTestHelpers.h"
 #include "tests/support/ScriptedPerson.h"
 #include "tests/support/TestFiles.h"
 
-using namespace association_tests;
+using namespace shell_tests;
 using testing_support::FileExists;
 using testing_support::MakeDir;
 using testing_support::PersonCall;
@@ -60,19 +60,20 @@ protected:
         }
     }
 
-    void expectProgramLink(const std::string& linkPath) {
+    // Every link gets its target's folder as working directory and its name as description.
+    void expectLink(const std::string& linkPath, const std::string& target,
+                    const char* description) {
         const LinkParts link = ReadLink(linkPath);
         ASSERT_TRUE(link.loaded) << linkPath;
-        EXPECT_EQ(link.target, executable);
+        EXPECT_EQ(link.target, target);
         EXPECT_EQ(link.workingDir, executableDir);
-        EXPECT_EQ(link.description, "Zibrak");
+        EXPECT_EQ(link.description, description);
+    }
+    void expectProgramLink(const std::string& linkPath) {
+        expectLink(linkPath, executable, "Zibrak");
     }
     void expectHelpLink(const std::string& linkPath) {
-        const LinkParts link = ReadLink(linkPath);
-        ASSERT_TRUE(link.loaded) << linkPath;
-        EXPECT_EQ(link.target, executableDir + "\\readme.txt");
-        EXPECT_EQ(link.workingDir, executableDir);
-        EXPECT_EQ(link.description, "ヘルプ");
+        expectLink(linkPath, executableDir + "\\readme.txt", "ヘルプ");
     }
 
     ScriptedPerson person;
@@ -161,16 +162,19 @@ TEST_F(InstallTest, ProgramsMenuFallsBackOnItsOwn) {
     EXPECT_FALSE(FileExists(userDesktop + "\\Zibrak.lnk"));
 }
 
+// Every place is cleaned, also those Install did not use (an earlier install or the
+// settings window may have left links there); a Programs folder that holds something of
+// someone else's stays.
 TEST_F(InstallTest, UninstallCleansEveryPlaceAndGivesBack) {
     WriteString(HKEY_CLASSES_ROOT, ".lzh", nullptr, "LhaFile");
     Install(ini.c_str());
     RegisterAssociation(".lzh", true, false, ini.c_str());
-    // Links in the places Install did not use, as an earlier install or the settings window
-    // may have left them.
+    const std::string userFolder = userPrograms + "\\Zibrak";
     ASSERT_TRUE(WriteTextFile(userDesktop + "\\Zibrak.lnk", "link"));
-    ASSERT_TRUE(MakeDir(userPrograms + "\\Zibrak"));
-    ASSERT_TRUE(WriteTextFile(userPrograms + "\\Zibrak\\Zibrak.lnk", "link"));
-    ASSERT_TRUE(WriteTextFile(userPrograms + "\\Zibrak\\" + kHelpLink, "link"));
+    ASSERT_TRUE(MakeDir(userFolder));
+    ASSERT_TRUE(WriteTextFile(userFolder + "\\Zibrak.lnk", "link"));
+    ASSERT_TRUE(WriteTextFile(userFolder + "\\" + kHelpLink, "link"));
+    ASSERT_TRUE(WriteTextFile(userFolder + "\\notes.txt", "mine"));
     ASSERT_TRUE(WriteTextFile(sendTo + "\\Zibrak.lnk", "link"));
 
     Uninstall(ini.c_str());
@@ -179,19 +183,9 @@ TEST_F(InstallTest, UninstallCleansEveryPlaceAndGivesBack) {
         EXPECT_FALSE(FileExists(*folder + "\\Zibrak.lnk")) << *folder;
     }
     EXPECT_FALSE(FileExists(commonPrograms + "\\Zibrak"));
-    EXPECT_FALSE(FileExists(userPrograms + "\\Zibrak"));
+    EXPECT_FALSE(FileExists(userFolder + "\\Zibrak.lnk"));
+    EXPECT_FALSE(FileExists(userFolder + "\\" + kHelpLink));
+    EXPECT_TRUE(FileExists(userFolder + "\\notes.txt"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, ".lzh"), "LhaFile");
-}
-
-TEST_F(InstallTest, UninstallKeepsProgramsFolderHoldingForeignFile) {
-    Install(ini.c_str());
-    const std::string folder = commonPrograms + "\\Zibrak";
-    ASSERT_TRUE(WriteTextFile(folder + "\\notes.txt", "mine"));
-
-    Uninstall(ini.c_str());
-
-    EXPECT_TRUE(FileExists(folder + "\\notes.txt"));
-    EXPECT_FALSE(FileExists(folder + "\\Zibrak.lnk"));
-    EXPECT_FALSE(FileExists(folder + "\\" + kHelpLink));
 }

@@ -10,6 +10,7 @@
 #include "base/Handles.h"
 #include "base/Paths.h"
 #include "shell/SpecialDirs.h"
+#include "shell/tests/ShellTestHelpers.h"
 #include "tests/support/TestFiles.h"
 
 using testing_support::FileExists;
@@ -36,7 +37,7 @@ bool EndsWithSeparator(const std::string& path) {
     return !path.empty() && LastSeparator(path.c_str()) == static_cast<int>(path.size()) - 1;
 }
 
-TEST(GetSpecialDir, PlatformFoldersComeWithoutTrailingSeparator) {
+TEST(GetSpecialDir, FoldersComeWithoutTrailingSeparator) {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
     ASSERT_TRUE(EndsWithSeparator(temp));
@@ -45,12 +46,15 @@ TEST(GetSpecialDir, PlatformFoldersComeWithoutTrailingSeparator) {
     ASSERT_TRUE(GetSpecialDir(buffer, DIR_TEMP, nullptr));
     EXPECT_EQ(std::string(temp).substr(0, strlen(temp) - 1), buffer);
 
-    for (int id : {DIR_WINDOWS, DIR_SYSTEM, DIR_TEMP}) {
+    for (int id : {int{DIR_WINDOWS}, int{DIR_SYSTEM}, int{DIR_TEMP}, CSIDL_DESKTOPDIRECTORY}) {
         SCOPED_TRACE(id);
         ASSERT_TRUE(GetSpecialDir(buffer, id, nullptr));
         EXPECT_FALSE(EndsWithSeparator(buffer));
         EXPECT_TRUE(IsDirectory(buffer));
     }
+
+    // An id the shell does not know is the one failure reported.
+    EXPECT_FALSE(GetSpecialDir(buffer, 0x7F, nullptr));
 }
 
 TEST(GetSpecialDir, ModuleFolderHoldsThisProgram) {
@@ -67,12 +71,11 @@ TEST(GetSpecialDir, DbcsNamedProgramGetsItsWholeFolder) {
     TempDir dir;
     const std::string folder = dir / "ソ";
     ASSERT_TRUE(MakeDir(folder));
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const std::string self = shell_tests::ExecutablePath();
     const std::string copy = folder + "\\表.exe";
-    ASSERT_TRUE(CopyFileA(self, copy.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(self.c_str(), copy.c_str(), FALSE));
     // The usual name beside it, which the copy looks for in the folder it finds.
-    ASSERT_TRUE(CopyFileA(self, (folder + "\\shell_folder_tests.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(self.c_str(), (folder + "\\shell_folder_tests.exe").c_str(), FALSE));
 
     std::string commandLine =
         "\"" + copy + "\" --gtest_filter=GetSpecialDir.ModuleFolderHoldsThisProgram";
@@ -88,17 +91,6 @@ TEST(GetSpecialDir, DbcsNamedProgramGetsItsWholeFolder) {
     DWORD exitCode = 1;
     GetExitCodeProcess(process.hProcess, &exitCode);
     EXPECT_EQ(0u, exitCode);
-}
-
-TEST(GetSpecialDir, ShellFolders) {
-    char buffer[MAX_PATH];
-    ASSERT_TRUE(GetSpecialDir(buffer, CSIDL_DESKTOPDIRECTORY, nullptr));
-    EXPECT_GT(strlen(buffer), 0u);
-    EXPECT_FALSE(EndsWithSeparator(buffer));
-    EXPECT_TRUE(IsDirectory(buffer));
-
-    // An id the shell does not know is the one failure reported.
-    EXPECT_FALSE(GetSpecialDir(buffer, 0x7F, nullptr));
 }
 
 TEST(MakeDirs, CreatesEveryMissingFolderFollowedByASeparator) {
@@ -135,36 +127,6 @@ TEST(MakeDirs, DoesNotSplitInsideDoubleByteCharacters) {
     EXPECT_EQ(std::set<std::string>{"ソ"}, EntriesOf(other / "表表"));
 }
 
-struct LinkContents {
-    bool loaded = false;
-    std::string path, workingDir, description;
-};
-
-LinkContents ReadLink(const std::string& linkFile) {
-    LinkContents contents;
-    const ComScope com;
-    ComPtr<IShellLinkA> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                link.out())))
-        return contents;
-    ComPtr<IPersistFile> file;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, file.out()))) return contents;
-    WCHAR widePath[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, linkFile.c_str(), -1, widePath, MAX_PATH);
-    if (FAILED(file->Load(widePath, STGM_READ))) return contents;
-    contents.loaded = true;
-    char text[MAX_PATH] = {};
-    link->GetPath(text, MAX_PATH, nullptr, 0);
-    contents.path = text;
-    text[0] = '\0';
-    link->GetWorkingDirectory(text, MAX_PATH);
-    contents.workingDir = text;
-    text[0] = '\0';
-    link->GetDescription(text, MAX_PATH);
-    contents.description = text;
-    return contents;
-}
-
 class CreateShortcutTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -180,20 +142,27 @@ protected:
 };
 
 TEST_F(CreateShortcutTest, WritesTargetWorkingDirectoryAndDescription) {
-    ASSERT_TRUE(CreateShortcut(target.c_str(), linkDir.c_str(), "Zibrak"));
-    const LinkContents link = ReadLink(linkDir + "\\Zibrak.lnk");
-    ASSERT_TRUE(link.loaded);
-    EXPECT_TRUE(lstrcmpiA(target.c_str(), link.path.c_str()) == 0) << link.path;
-    EXPECT_TRUE(lstrcmpiA(programDir.c_str(), link.workingDir.c_str()) == 0) << link.workingDir;
-    EXPECT_EQ("Zibrak", link.description);
-}
-
-TEST_F(CreateShortcutTest, JapaneseNameInAFolderWithTrailingSeparator) {
-    ASSERT_TRUE(CreateShortcut(target.c_str(), (linkDir + "\\").c_str(), "ヘルプ"));
-    const LinkContents link = ReadLink(linkDir + "\\ヘルプ.lnk");
-    ASSERT_TRUE(link.loaded);
-    EXPECT_EQ("ヘルプ", link.description);
-    EXPECT_TRUE(lstrcmpiA(target.c_str(), link.path.c_str()) == 0) << link.path;
+    // 表 ends in the byte 0x5C, which must not be taken for the working directory's cut.
+    const std::string dbcsTarget = programDir + "\\表.exe";
+    ASSERT_TRUE(testing_support::WriteTextFile(dbcsTarget, "MZ"));
+    struct Case {
+        std::string target, folder;
+        const char* name;
+    };
+    const Case cases[] = {
+        {target, linkDir, "Zibrak"},
+        {dbcsTarget, linkDir + "\\", "ヘルプ"},  // a doubled separator is accepted
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(CreateShortcut(c.target.c_str(), c.folder.c_str(), c.name));
+        const shell_tests::LinkParts link =
+            shell_tests::ReadLink(linkDir + "\\" + c.name + ".lnk");
+        ASSERT_TRUE(link.loaded);
+        EXPECT_EQ(c.target, link.target);
+        EXPECT_EQ(programDir, link.workingDir);
+        EXPECT_EQ(c.name, link.description);
+    }
 }
 
 TEST_F(CreateShortcutTest, ReportsALinkThatCannotBeSaved) {
