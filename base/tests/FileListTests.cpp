@@ -11,6 +11,7 @@
 #include "tests/support/TestFiles.h"
 
 using testing_support::MakeDir;
+using testing_support::MakeDrop;
 using testing_support::TempDir;
 using testing_support::WriteTextFile;
 
@@ -20,25 +21,6 @@ std::vector<std::string> Entries(const FileList& list) {
     std::vector<std::string> entries;
     for (int32_t i = 0; i < list.count(); ++i) entries.push_back(list.at(i).text());
     return entries;
-}
-
-// The handle Explorer passes with WM_DROPFILES: a DROPFILES header followed by the
-// NUL-separated ANSI names and a final NUL.
-HDROP MakeDrop(const std::vector<std::string>& names) {
-    size_t bytes = sizeof(DROPFILES) + 1;
-    for (const std::string& name : names) bytes += name.size() + 1;
-    HGLOBAL memory = GlobalAlloc(GHND, bytes);
-    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
-    header->pFiles = sizeof(DROPFILES);
-    header->fWide = FALSE;
-    char* out = reinterpret_cast<char*>(header) + sizeof(DROPFILES);
-    for (const std::string& name : names) {
-        std::memcpy(out, name.c_str(), name.size() + 1);
-        out += name.size() + 1;
-    }
-    *out = '\0';
-    GlobalUnlock(memory);
-    return static_cast<HDROP>(memory);
 }
 
 std::string Upper(std::string text) {

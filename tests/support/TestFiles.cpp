@@ -1,8 +1,10 @@
 #include "tests/support/TestFiles.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace testing_support {
@@ -91,6 +93,19 @@ std::string WindowsPathOf(std::string path) {
     for (char& c : path)
         if (c == '/') c = '\\';
     return "Z:" + path;
+}
+
+HDROP MakeDrop(const std::vector<std::string>& names) {
+    std::string list;
+    for (const std::string& name : names) list += name + '\0';
+    list += '\0';
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = FALSE;
+    std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), list.size());
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
 }
 
 std::string StandinDir() { return WindowsPathOf(GetEnv("ZIBRAK_STANDIN_DIR")); }

@@ -1,7 +1,10 @@
 // Real files and folders for tests: a private temporary folder that is removed with
 // everything in it when the test ends, and small whole-file helpers.
 #pragma once
+#include <windows.h>
+
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -31,6 +34,9 @@ void RemoveTree(const std::string& path);   // a file, or a folder with all it h
 std::string GetEnv(const char* name);
 // A Linux path as Wine shows it (the Linux tree is drive Z:); other paths unchanged.
 std::string WindowsPathOf(std::string path);
+// A shell drop of these (ANSI) names, as Explorer hands one to a window with WM_DROPFILES;
+// whoever takes it releases it with DragFinish.
+HDROP MakeDrop(const std::vector<std::string>& names);
 // The folder of the built stand-in archiver DLLs (ZIBRAK_STANDIN_DIR, set by CTest).
 std::string StandinDir();
 

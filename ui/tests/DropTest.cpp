@@ -20,23 +20,9 @@ namespace {
 using testing_support::FileExists;
 using testing_support::StandinDir;
 using testing_support::PersonCall;
+using testing_support::MakeDrop;
 using testing_support::TempDir;
 using testing_support::WriteTextFile;
-
-// A drop handle as the shell builds it: DROPFILES, then the NUL-separated ANSI names
-// and a final NUL.
-HDROP MakeDrop(const std::vector<std::string>& names) {
-    std::string list;
-    for (const std::string& name : names) list += name + '\0';
-    list += '\0';
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
-    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
-    header->pFiles = sizeof(DROPFILES);
-    header->fWide = FALSE;
-    std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), list.size());
-    GlobalUnlock(memory);
-    return static_cast<HDROP>(memory);
-}
 
 class Drop : public DialogTest {
 protected:
