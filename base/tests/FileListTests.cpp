@@ -28,18 +28,6 @@ std::string Upper(std::string text) {
     return text;
 }
 
-// Restores the current directory when a test has moved it.
-class CurrentDirectory {
-public:
-    CurrentDirectory() { GetCurrentDirectoryA(MAX_PATH, saved_); }
-    ~CurrentDirectory() { SetCurrentDirectoryA(saved_); }
-    CurrentDirectory(const CurrentDirectory&) = delete;
-    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
-
-private:
-    char saved_[MAX_PATH] = {};
-};
-
 }  // namespace
 
 TEST(FileList, GrowsByDoublingAndKeepsOrderAndText) {
@@ -74,8 +62,8 @@ TEST(FileList, StoresTheNameFoundOnDiskAfterTheDirectoryAsGiven) {
     ASSERT_TRUE(MakeDir(dbcsDir));
     ASSERT_TRUE(MakeDir(dir / "表"));
     ASSERT_TRUE(WriteTextFile(dbcsDir + "\\能.Txt", "x"));
-    CurrentDirectory restore;
-    ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
+    testing_support::CurrentFolderScope current(dir.path());
+    ASSERT_TRUE(current.changed());
 
     const std::string upperDir = Upper(dir.path());
     struct Case {

@@ -242,7 +242,7 @@ TEST_F(Compression, DestinationsOfEveryKind) {
     Options.CompDirType = 1;
     ClearJournal();
     {
-        CurrentDirectoryScope current(work.path());
+        testing_support::CurrentFolderScope current(work.path());
         EXPECT_TRUE(Run({"report.txt"}));
     }
     // A bare name lies in the current directory, so the archive goes there.

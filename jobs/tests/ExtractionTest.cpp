@@ -116,7 +116,7 @@ TEST_F(Extraction, BareNameUsesTheCurrentDirectory) {
     Options.MeltDirType = 1;
     MakeZip("alpha");
     {
-        CurrentDirectoryScope current(work.path());
+        testing_support::CurrentFolderScope current(work.path());
         FileList list;
         EXPECT_TRUE(RunJob(Fill(list, {"alpha.zip"})));
     }

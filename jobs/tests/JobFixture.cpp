@@ -66,13 +66,6 @@ std::vector<std::string> JobTest::Commands() const {
     return commands;
 }
 
-CurrentDirectoryScope::CurrentDirectoryScope(const std::string& folder) {
-    GetCurrentDirectoryA(MAX_PATH, previous_);
-    SetCurrentDirectoryA(folder.c_str());
-}
-
-CurrentDirectoryScope::~CurrentDirectoryScope() { SetCurrentDirectoryA(previous_); }
-
 std::string Box(const PersonCall& call) {
     return Box(call.text, call.caption.c_str(), call.flags, call.owner);
 }

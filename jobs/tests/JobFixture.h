@@ -51,18 +51,6 @@ private:
     archiver_tests::Journal journal_;
 };
 
-// Makes folder the current directory for its lifetime.
-class CurrentDirectoryScope {
-public:
-    explicit CurrentDirectoryScope(const std::string& folder);
-    ~CurrentDirectoryScope();
-    CurrentDirectoryScope(const CurrentDirectoryScope&) = delete;
-    CurrentDirectoryScope& operator=(const CurrentDirectoryScope&) = delete;
-
-private:
-    char previous_[MAX_PATH] = "";
-};
-
 // A message box as one comparable text: its owner, text, caption and flags.
 std::string Box(const PersonCall& call);
 std::string Box(const std::string& text, const char* caption, UINT flags, HWND owner = nullptr);

@@ -178,27 +178,6 @@ DWORD RunProgram(const std::string& program, std::string commandLine) {
     return exitCode;
 }
 
-// Makes dir the current folder for the scope, as a program started there would have it.
-class CurrentFolder {
-public:
-    explicit CurrentFolder(const std::string& dir) {
-        char buffer[MAX_PATH * 2];
-        DWORD n = GetCurrentDirectoryA(sizeof buffer, buffer);
-        if (n > 0 && n < sizeof buffer) saved_.assign(buffer, n);
-        changed_ = SetCurrentDirectoryA(dir.c_str()) != 0;
-    }
-    ~CurrentFolder() {
-        if (!saved_.empty()) SetCurrentDirectoryA(saved_.c_str());
-    }
-    CurrentFolder(const CurrentFolder&) = delete;
-    CurrentFolder& operator=(const CurrentFolder&) = delete;
-    bool changed() const { return changed_; }
-
-private:
-    std::string saved_;
-    bool changed_ = false;
-};
-
 // Packs the tree of MakeTree below dir\base into dir\pack.<extension>.
 std::string Pack(const Format& f, const TempDir& dir) {
     std::string archive = dir / (std::string("pack.") + f.extension);
@@ -303,7 +282,7 @@ TEST(StandinDlls, AnEmptyBaseFolderMeansTheCurrentFolder) {
             MakeTree(dir / "base");
             std::string archive = dir / (std::string("pack.") + f.extension);
             {
-                CurrentFolder current(dir / "base");
+                testing_support::CurrentFolderScope current(dir / "base");
                 ASSERT_TRUE(current.changed());
                 // The archive lies outside the current folder, as "C:\out\a.lzh" would.
                 EXPECT_EQ(0, Call(f.packer, Fill(f.compress, Quote(archive), list)))

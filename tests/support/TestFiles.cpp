@@ -26,6 +26,17 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() { RemoveTree(path_); }
 
+CurrentFolderScope::CurrentFolderScope(const std::string& folder) {
+    char buffer[MAX_PATH] = "";
+    const DWORD length = GetCurrentDirectoryA(MAX_PATH, buffer);
+    if (length > 0 && length < MAX_PATH) previous_.assign(buffer, length);
+    changed_ = SetCurrentDirectoryA(folder.c_str()) != 0;
+}
+
+CurrentFolderScope::~CurrentFolderScope() {
+    if (!previous_.empty()) SetCurrentDirectoryA(previous_.c_str());
+}
+
 bool WriteTextFile(const std::string& path, const std::string& bytes) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);

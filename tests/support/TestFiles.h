@@ -24,6 +24,20 @@ private:
     std::string path_;
 };
 
+// Makes folder the current directory for its lifetime, then puts the old one back.
+class CurrentFolderScope {
+public:
+    explicit CurrentFolderScope(const std::string& folder);
+    ~CurrentFolderScope();
+    CurrentFolderScope(const CurrentFolderScope&) = delete;
+    CurrentFolderScope& operator=(const CurrentFolderScope&) = delete;
+    bool changed() const { return changed_; }
+
+private:
+    std::string previous_;
+    bool changed_;
+};
+
 bool WriteTextFile(const std::string& path, const std::string& bytes);
 bool ReadTextFile(const std::string& path, std::string& bytes);
 bool MakeDir(const std::string& path);
