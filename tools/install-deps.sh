@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(cmake make g++-mingw-w64-i686-posix libz-mingw-w64-dev
           wine wine64 wine32:i386 xvfb xauth x11-apps x11-utils imagemagick
           locales fonts-ipafont-gothic
-          unzip tar lhasa cabextract)
+          unzip tar lhasa cabextract python3)
 
 missing=()
 for p in "${packages[@]}"; do
