@@ -126,6 +126,9 @@ ExtensionGuard::ExtensionGuard(const std::string& extension)
     : extension_(extension), existed_(KeyExists(HKEY_CLASSES_ROOT, extension)) {
     defaultValue_ = ReadString(HKEY_CLASSES_ROOT, extension);
     hadDefault_ = existed_ && defaultValue_ != kNoValue;
+    // A ProgID left by an earlier run (uninstalling keeps them) would pass for one this
+    // test's code wrote.
+    DeleteTree(HKEY_CLASSES_ROOT, "Zibrak" + extension_.substr(1));
 }
 
 ExtensionGuard::~ExtensionGuard() {

@@ -236,6 +236,9 @@ TEST_F(E2e, AnArchiverDllInTheCurrentFolderIsNeverLoaded) {
     EXPECT_FALSE(FileExists(work / "note.lzh"));
 }
 
+const char* const kExtensions[] = {".lzh", ".zip", ".cab", ".tar", ".gz", ".z",
+                                   ".bz2", ".rar", ".arj", ".taz", ".tgz", ".tbz"};
+
 // What /i and /u touch: the link folders and, under HKEY_CLASSES_ROOT and
 // HKEY_LOCAL_MACHINE, the twelve extensions and the uninstall entry. The Zibrak ProgIDs
 // and Zibrak.ini are meant to stay behind, so they are not part of the picture.
@@ -255,8 +258,7 @@ std::vector<std::string> ShellPicture() {
             FindClose(search);
         }
     }
-    for (const char* extension : {".lzh", ".zip", ".cab", ".tar", ".gz", ".z", ".bz2", ".rar",
-                                  ".arj", ".taz", ".tgz", ".tbz"}) {
+    for (const char* extension : kExtensions) {
         char value[MAX_PATH] = "(none)";
         LONG size = sizeof value;
         RegQueryValueA(HKEY_CLASSES_ROOT, extension, value, &size);
@@ -284,6 +286,15 @@ TEST_F(E2e, InstallThenUninstallLeavesTheShellAsItWas) {
 
     EXPECT_EQ(0u, Run("/u"));
     EXPECT_EQ(before, ShellPicture());
+
+    // Uninstalling keeps the Zibrak ProgIDs by design; the prefix gets them removed here so
+    // that later tests start from a shell that never saw Zibrak.
+    for (const char* extension : kExtensions) {
+        const std::string progId = std::string("Zibrak") + (extension + 1);
+        for (const char* sub : {"\\shell\\open\\command", "\\shell\\open", "\\shell",
+                                "\\DefaultIcon", ""})
+            RegDeleteKeyA(HKEY_CLASSES_ROOT, (progId + sub).c_str());
+    }
 }
 
 }  // namespace
