@@ -54,15 +54,7 @@ bool ReadString(const std::string& a, size_t& pos, size_t limit, std::string& ou
 
 // Names inside a cabinet use '\\' only.
 std::string BackslashName(const std::string& name) {
-    std::string out;
-    for (size_t i = 0; i < name.size(); ++i) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(name[i])) && i + 1 < name.size()) {
-            out += name[i];
-            out += name[++i];
-        } else {
-            out += name[i] == '/' ? '\\' : name[i];
-        }
-    }
+    std::string out = ReplaceSeparators(name, '/', '\\');
     while (!out.empty() && out[0] == '\\') out.erase(0, 1);
     return out;
 }

@@ -30,27 +30,12 @@ private:
     HANDLE h_;
 };
 
-// A Shift-JIS trail byte may be 0x5C ('\\'), so separators are only looked for at
-// character starts.
-bool IsLead(char c) {
-    return IsDBCSLeadByte(static_cast<BYTE>(c)) != 0;
-}
-
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }
 
 bool EndsWithSeparator(const std::string& s) {
-    bool last = false;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (IsLead(s[i]) && i + 1 < s.size()) {
-            ++i;
-            last = false;
-        } else {
-            last = IsSeparator(s[i]);
-        }
-    }
-    return last;
+    return !s.empty() && LastSeparatorIndex(s) == s.size() - 1;
 }
 
 bool IsDeviceName(const std::string& part) {
@@ -84,7 +69,7 @@ bool SplitName(const std::string& name, std::vector<std::string>& parts) {
     };
     for (size_t i = 0; i < name.size(); ++i) {
         char c = name[i];
-        if (IsLead(c) && i + 1 < name.size()) {
+        if (IsLeadByte(c) && i + 1 < name.size()) {
             part += c;
             part += name[++i];
             continue;
@@ -138,7 +123,7 @@ bool SafeJoin(const std::string& destDir, const std::string& name, std::string& 
 void CreateParents(const std::string& path) {
     bool afterName = false;  // the previous character was part of a name, not ':' or a separator
     for (size_t i = 0; i < path.size(); ++i) {
-        if (IsLead(path[i]) && i + 1 < path.size()) {
+        if (IsLeadByte(path[i]) && i + 1 < path.size()) {
             ++i;
             afterName = true;
             continue;

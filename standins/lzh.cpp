@@ -28,16 +28,12 @@ uint16_t Crc16(const void* data, size_t size, uint16_t crc = 0) {
     return crc;
 }
 
-bool IsLead(char c) {
-    return IsDBCSLeadByte(static_cast<BYTE>(c)) != 0;
-}
-
 // Splits a '\\' or '/' separated name into components, leaving double-byte characters whole.
 std::vector<std::string> SplitComponents(const std::string& name) {
     std::vector<std::string> parts;
     std::string part;
     for (size_t i = 0; i < name.size(); ++i) {
-        if (IsLead(name[i]) && i + 1 < name.size()) {
+        if (IsLeadByte(name[i]) && i + 1 < name.size()) {
             part += name[i];
             part += name[++i];
         } else if (name[i] == '\\' || name[i] == '/' ||
@@ -59,7 +55,7 @@ std::string NameKey(const std::string& name) {
         if (!key.empty()) key += '\\';
         for (size_t i = 0; i < part.size(); ++i) {
             char c = part[i];
-            if (IsLead(c) && i + 1 < part.size()) {
+            if (IsLeadByte(c) && i + 1 < part.size()) {
                 key += c;
                 key += part[++i];
             } else {
