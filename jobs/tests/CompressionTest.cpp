@@ -162,6 +162,24 @@ TEST_F(Compression, SizeWarningStartsOneByteOverTheLimit) {
     EXPECT_TRUE(Commands().empty());
 }
 
+// Yes to replacing, then No to the size: the deletion waits for both answers.
+TEST_F(Compression, YesToReplaceThenNoToTheSizeKeepsTheOldArchive) {
+    Options.CompWarn = true;
+    Options.CompWarnSize = 1;
+    const std::string big = work / "big.bin";
+    ASSERT_TRUE(MakeLargeFile(big, kMiB + 1));
+    ASSERT_TRUE(testing_support::WriteTextFile(out / "big.lzh", "the old archive"));
+    person.messageAnswers = {IDYES, IDNO};
+    ClearJournal();
+
+    EXPECT_TRUE(Run({big}));
+    ASSERT_EQ(2u, Messages().size());
+    EXPECT_EQ("上書き確認", Messages()[0].caption);
+    EXPECT_EQ("確認", Messages()[1].caption);
+    EXPECT_EQ("the old archive", Read(out / "big.lzh"));
+    EXPECT_TRUE(Commands().empty());
+}
+
 TEST_F(Compression, SizesAreCountedBeyondTwoGigabytes) {
     MakeDir(work / "tree");
     MakeDir(work / "tree\\empty");
