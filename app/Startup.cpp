@@ -18,18 +18,12 @@ Road ChooseRoad(int fileCount, const char* argumentText) {
     return Road::Settings;
 }
 
-namespace {
-
-// The settings window; after OK the settings are saved and the associations brought up
-// to date, and the shell is told even when nothing changed.
 void RunSettingsRoad(int showCommand, const char* iniFile) {
     if (!ShowSettings(showCommand)) return;
     SaveOptions(iniFile);
     UpdateAssociations(iniFile);
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
-
-}  // namespace
 
 int RunStartup(HINSTANCE instance, const char* argumentText, int showCommand) {
     // Archiver DLLs are loaded by bare name; without this an archive opened from a folder

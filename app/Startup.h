@@ -9,5 +9,9 @@ enum class Road { Job, Install, Uninstall, Settings };
 // the first two bytes of the raw argument text ("/i", "/u"; lower case).
 Road ChooseRoad(int fileCount, const char* argumentText);
 
+// The settings window; after OK the settings are saved and the associations brought up
+// to date, and the shell is told even when nothing changed. Any other close writes nothing.
+void RunSettingsRoad(int showCommand, const char* iniFile);
+
 // The whole process after the platform's entry; returns the exit code.
 int RunStartup(HINSTANCE instance, const char* argumentText, int showCommand);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "base/FileList.h"
 #include "base/StrBuf.h"
@@ -64,3 +65,14 @@ public:
     StrBuf extractTemplate;
     StrBuf sfxTemplate;
 };
+
+// The two files CompressSfx writes in the temporary folder before it moves the program
+// out: the archive (base name + "." + extension) and the program (base name + ".exe").
+// False when the system names no temporary folder.
+struct SfxTemporaryFiles {
+    std::string folder;  // with its trailing '\\'
+    std::string archive;
+    std::string program;
+};
+bool FindSfxTemporaryFiles(const char* firstEntry, const char* extension,
+                           SfxTemporaryFiles& files);

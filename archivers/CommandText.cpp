@@ -26,32 +26,6 @@ std::string ArchiveBaseDirectory(const char* firstEntry) {
     return std::string(firstEntry, firstEntry + separator + 1);
 }
 
-namespace {
-
-unsigned char FoldAscii(unsigned char byte) {
-    return (byte >= 'A' && byte <= 'Z') ? static_cast<unsigned char>(byte - 'A' + 'a') : byte;
-}
-
-}  // namespace
-
-bool LiesInDirectory(const char* entry, const std::string& directory) {
-    const size_t length = directory.size();
-    if (std::strlen(entry) < length) return false;
-    size_t i = 0;
-    while (i < length) {
-        const unsigned char a = static_cast<unsigned char>(entry[i]);
-        const unsigned char b = static_cast<unsigned char>(directory[i]);
-        if (IsDbcsLead(a) && i + 1 < length) {
-            if (a != b || entry[i + 1] != directory[i + 1]) return false;
-            i += 2;
-            continue;
-        }
-        if (FoldAscii(a) != FoldAscii(b)) return false;
-        ++i;
-    }
-    return true;
-}
-
 std::string ListEntryName(const char* entry, const std::string& baseDirectory) {
     if (LiesInDirectory(entry, baseDirectory)) return std::string(entry + baseDirectory.size());
     return std::string(entry);

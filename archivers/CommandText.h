@@ -14,9 +14,6 @@ std::string ArchiveBaseName(const char* firstEntry);
 // The first entry up to and including its last separator; empty when it has none.
 std::string ArchiveBaseDirectory(const char* firstEntry);
 
-// True when entry begins with directory, letters compared without regard to case.
-// Double-byte characters are compared exactly, so a trail byte is never case-folded.
-bool LiesInDirectory(const char* entry, const std::string& directory);
 // The name an entry goes by in the file list: relative to the base directory when it lies
 // in it, its full path otherwise (cutting a foreign path would name a wrong file).
 std::string ListEntryName(const char* entry, const std::string& baseDirectory);

@@ -133,21 +133,32 @@ bool DllArchiver::Compress(const StrBuf& label, const FileList& files,
     return true;
 }
 
+bool FindSfxTemporaryFiles(const char* firstEntry, const char* extension,
+                           SfxTemporaryFiles& files) {
+    char tempBuffer[MAX_PATH] = "";
+    GetSpecialDir(tempBuffer, DIR_TEMP, nullptr);
+    if (tempBuffer[0] == '\0') return false;
+    const std::string baseName = ArchiveBaseName(firstEntry);
+    files.folder = std::string(tempBuffer) + "\\";
+    files.archive = files.folder + baseName + "." + extension;
+    files.program = files.folder + baseName + ".exe";
+    return true;
+}
+
 bool DllArchiver::CompressSfx(const StrBuf& label, const FileList& files,
                               const StrBuf& destination) {
     if (module == nullptr || command == nullptr || sfxTemplate.length() == 0) return false;
     const int slot = FindFormatSlot(labels, label);
     if (slot < 0 || files.count() == 0) return false;
 
-    char tempBuffer[MAX_PATH] = "";
-    GetSpecialDir(tempBuffer, DIR_TEMP, nullptr);
-    if (tempBuffer[0] == '\0') return false;
-    const std::string tempDirectory = std::string(tempBuffer) + "\\";
-
-    const std::string baseName = ArchiveBaseName(files.at(0).text());
-    const std::string tempArchive = tempDirectory + baseName + "." + extensions[slot].text();
-    const std::string tempProgram = tempDirectory + baseName + ".exe";
-    const std::string finalProgram = std::string(destination.text()) + baseName + ".exe";
+    SfxTemporaryFiles temporary;
+    if (!FindSfxTemporaryFiles(files.at(0).text(), extensions[slot].text(), temporary))
+        return false;
+    const std::string& tempDirectory = temporary.folder;
+    const std::string& tempArchive = temporary.archive;
+    const std::string& tempProgram = temporary.program;
+    const std::string finalProgram =
+        std::string(destination.text()) + ArchiveBaseName(files.at(0).text()) + ".exe";
 
     // Leftovers of an earlier run would be added to or carried out as the new program.
     DeleteFileA(tempArchive.c_str());

@@ -40,8 +40,12 @@ void FileList::add(const char* path) {
     const size_t dirLength = static_cast<size_t>(LastSeparator(path) + 1);
     std::string entry(path, dirLength);
 
+    // "." and ".." are found under the folder's own name ("C:\\dl\\." as "dl"), which
+    // after the directory part would name another file; they stay as given.
+    const std::string name(path + dirLength);
     WIN32_FIND_DATAA found;
-    FindHandle search(FindFirstFileA(path, &found));
+    FindHandle search;
+    if (name != "." && name != "..") search.reset(FindFirstFileA(path, &found));
     if (search) {
         entry += found.cFileName;
     } else {

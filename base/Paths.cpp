@@ -37,6 +37,10 @@ void CopyPart(char (&part)[256], const char* from, size_t length) {
     part[take] = '\0';
 }
 
+unsigned char FoldAscii(unsigned char byte) {
+    return (byte >= 'A' && byte <= 'Z') ? static_cast<unsigned char>(byte - 'A' + 'a') : byte;
+}
+
 }  // namespace
 
 bool IsDbcsLead(unsigned char byte) {
@@ -50,6 +54,38 @@ int LastSeparator(const char* text) {
 int LastCharIndex(const char* text, char byte) {
     const unsigned char wanted = static_cast<unsigned char>(byte);
     return LastIndexWhere(text, [wanted](unsigned char b) { return b == wanted; });
+}
+
+bool EndsWithSeparator(const char* text) {
+    const int last = static_cast<int>(std::strlen(text)) - 1;
+    return last >= 0 && LastSeparator(text) == last;
+}
+
+std::string WithTrailingSeparator(const std::string& text) {
+    if (text.empty() || EndsWithSeparator(text.c_str())) return text;
+    return text + '\\';
+}
+
+bool LiesInDirectory(const char* entry, const std::string& directory) {
+    const size_t length = directory.size();
+    if (std::strlen(entry) < length) return false;
+    size_t i = 0;
+    while (i < length) {
+        const unsigned char a = static_cast<unsigned char>(entry[i]);
+        const unsigned char b = static_cast<unsigned char>(directory[i]);
+        if (IsDbcsLead(a) && i + 1 < length) {
+            if (a != b || entry[i + 1] != directory[i + 1]) return false;
+            i += 2;
+            continue;
+        }
+        if (FoldAscii(a) != FoldAscii(b)) return false;
+        ++i;
+    }
+    return true;
+}
+
+bool SamePathText(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && LiesInDirectory(a.c_str(), b);
 }
 
 PathParts SplitPath(const char* path) {
@@ -80,10 +116,9 @@ bool PathExists(const char* path, bool& isDir) {
     if (length > kPathLimit) return false;
     char copy[264];
     std::memcpy(copy, path, length + 1);
-    // A folder is found whether or not it is written with a trailing separator. Only the
-    // last byte is looked at, so a name that ends in ソ (0x83 0x5C) without a separator
-    // after it loses its trail byte and is not found.
-    if (length > 0 && copy[length - 1] == '\\') copy[length - 1] = '\0';
+    // A folder is found whether or not it is written with a trailing separator; a name
+    // that ends in 表 (0x95 0x5C) keeps its trail byte.
+    if (EndsWithSeparator(copy)) copy[length - 1] = '\0';
     const DWORD attributes = GetFileAttributesA(copy);
     if (attributes == INVALID_FILE_ATTRIBUTES) return false;
     isDir = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

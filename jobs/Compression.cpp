@@ -5,6 +5,7 @@
 
 #include "archivers/Chain.h"
 #include "archivers/CommandText.h"
+#include "base/FileIdentity.h"
 #include "base/Handles.h"
 #include "base/Paths.h"
 #include "base/Person.h"
@@ -63,19 +64,34 @@ bool ChooseArchiveFolder(const char* firstEntry, std::string& folder) {
     return true;
 }
 
-// A file of the job, or one inside a dropped folder, must never be deleted or replaced.
-bool IsPartOfJob(const StrBuf& archivePath, const FileList& files) {
-    bool isDir = false;
-    const bool exists = PathExists(archivePath.text(), isDir);
+// True when path is a file of the job or lies inside one of its dropped folders, judged
+// by what the paths name: a relative entry, '/' separators or an 8.3 alias name the same
+// file as the archive's full path. Whether path exists yet does not matter, so that no
+// archiver packs a folder while it writes into it.
+bool TouchesJob(const std::string& path, const FileList& files) {
+    bool pathIsDir = false;
+    const bool pathExists = PathExists(path.c_str(), pathIsDir);
     for (int32_t i = 0; i < files.count(); ++i) {
-        const StrBuf& entry = files.at(i);
-        if (archivePath.equalsIgnoreCase(entry)) return true;
-        bool entryIsDir = false;
-        if (exists && PathExists(entry.text(), entryIsDir) && entryIsDir &&
-            LiesInDirectory(archivePath.text(), WithTrailingSeparator(entry.text())))
-            return true;
+        const char* entry = files.at(i).text();
+        bool isDir = false;
+        if (!PathExists(entry, isDir)) continue;  // nothing there to lose
+        // A path that does not exist yet cannot be an entry that does.
+        if (pathExists && NameSameFile(path.c_str(), entry)) return true;
+        if (isDir && LiesBelowFolder(path.c_str(), entry)) return true;
     }
     return false;
+}
+
+// The files the compression deletes or writes before it has read every input: the
+// archive, and on the self-extracting road the two temporary files it clears first.
+bool WouldTouchJob(const std::string& archivePath, bool selfExtracting, const StrBuf& label,
+                   const FileList& files) {
+    if (TouchesJob(archivePath, files)) return true;
+    if (!selfExtracting) return false;
+    SfxTemporaryFiles temporary;
+    if (!FindSfxTemporaryFiles(files.at(0).text(), ArchiveExtension(label.text()), temporary))
+        return false;
+    return TouchesJob(temporary.archive, files) || TouchesJob(temporary.program, files);
 }
 
 bool ConfirmReplace(const StrBuf& archivePath) {
@@ -148,7 +164,8 @@ bool RunCompression(const FileList& files, const StrBuf& desktop) {
                                     (selfExtracting ? "exe" : ArchiveExtension(label.text()));
     const StrBuf archivePath((folder + archiveName).c_str());
 
-    if (!PrepareFolder(folder) || IsPartOfJob(archivePath, files)) {
+    if (!PrepareFolder(folder) ||
+        WouldTouchJob(archivePath.text(), selfExtracting, label, files)) {
         CurrentPerson().ShowMessage(nullptr, kInvalidDestination, kInvalidFolderCaption, MB_OK);
         return true;
     }

@@ -8,13 +8,6 @@
 
 const char kInvalidFolderCaption[] = "不正なフォルダー";
 
-std::string WithTrailingSeparator(const std::string& text) {
-    if (text.empty()) return text;
-    const int last = static_cast<int>(text.size()) - 1;
-    if (text[last] == '\\' && LastSeparator(text.c_str()) == last) return text;
-    return text + '\\';
-}
-
 std::string FolderOfEntry(const char* entry) {
     const int separator = LastSeparator(entry);
     if (separator >= 0) return std::string(entry, separator) + '\\';

@@ -16,11 +16,6 @@ using FolderChooser = std::function<bool(std::string& folder)>;
 bool DestinationFolder(int32_t dirType, const char* entry, const StrBuf& fixed,
                        const StrBuf& desktop, const FolderChooser& choose, std::string& folder);
 
-// text followed by '\\' unless it already ends in one; a final trail byte 0x5C of a
-// double-byte character is no separator. An empty text stays empty: a '\\' alone would
-// name the root of the current drive.
-std::string WithTrailingSeparator(const std::string& text);
-
 // The folder of an entry: its path up to its last separator, then '\\'. A bare name was
 // looked up in the current directory, so that is its folder.
 std::string FolderOfEntry(const char* entry);

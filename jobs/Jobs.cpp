@@ -6,6 +6,7 @@
 
 #include "archivers/Chain.h"
 #include "archivers/CommandText.h"
+#include "base/Paths.h"
 #include "base/Person.h"
 #include "jobs/Compression.h"
 #include "jobs/Destinations.h"

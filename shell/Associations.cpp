@@ -72,14 +72,19 @@ void SetExtensionProgId(const char* extension, const char* progId) {
     if (key) WriteStringValue(key.get(), nullptr, progId);
 }
 
-// A give-back with nothing recorded: only Zibrak's own claim is withdrawn, so that an
-// association set up by another program is left as it is.
+// Whether the extension's key names Zibrak's own ProgID now (letters in any case).
+bool NamesOwnProgId(const char* extension) {
+    const RegKey key = OpenKey(HKEY_CLASSES_ROOT, extension, KEY_QUERY_VALUE);
+    if (!key) return false;
+    char current[MAX_PATH];
+    return ReadDefaultValue(key.get(), current, sizeof current) &&
+           lstrcmpiA(current, ProgIdOf(extension).c_str()) == 0;
+}
+
+// A give-back with nothing recorded: Zibrak's own claim is withdrawn.
 void WithdrawOwnClaim(const char* extension) {
     RegKey key = OpenKey(HKEY_CLASSES_ROOT, extension, KEY_QUERY_VALUE | KEY_SET_VALUE);
     if (!key) return;
-    char current[MAX_PATH];
-    if (!ReadDefaultValue(key.get(), current, sizeof current)) return;
-    if (lstrcmpiA(current, ProgIdOf(extension).c_str()) != 0) return;
     RegDeleteValueA(key.get(), nullptr);
 
     DWORD subkeys = 0;
@@ -89,6 +94,21 @@ void WithdrawOwnClaim(const char* extension) {
                                           nullptr) == ERROR_SUCCESS;
     key.reset();
     if (counted && subkeys == 0 && values == 0) RegDeleteKeyA(HKEY_CLASSES_ROOT, extension);
+}
+
+// Points the extension at its recorded ProgID. Without a record, or with Zibrak's own
+// ProgID recorded (by an install that ran while Zibrak owned the extension), Zibrak's
+// claim is withdrawn instead.
+void GiveBack(const char* extension, const char* iniFile) {
+    char recorded[MAX_PATH] = {};
+    GetPrivateProfileStringA(kOrigAssoSection, WithoutDot(extension), "", recorded,
+                             sizeof recorded, iniFile);
+    if (!HasIniKey(kOrigAssoSection, WithoutDot(extension), iniFile) ||
+        lstrcmpiA(recorded, ProgIdOf(extension).c_str()) == 0) {
+        WithdrawOwnClaim(extension);
+        return;
+    }
+    SetExtensionProgId(extension, recorded);
 }
 
 // Replaces a key's default value: the old key is deleted first so that nothing stale stays.
@@ -101,15 +121,12 @@ RegKey RecreateKey(const std::string& path) {
 
 void RegisterAssociation(const char* extension, bool own, bool noIcon, const char* iniFile) {
     const std::string progId = ProgIdOf(extension);
+    // A give-back only while the extension is still Zibrak's: another program that took
+    // it since keeps its association, which writing the old record back would destroy.
     if (own) {
         SetExtensionProgId(extension, progId.c_str());
-    } else if (HasIniKey(kOrigAssoSection, WithoutDot(extension), iniFile)) {
-        char recorded[MAX_PATH] = {};
-        GetPrivateProfileStringA(kOrigAssoSection, WithoutDot(extension), "", recorded,
-                                 sizeof recorded, iniFile);
-        SetExtensionProgId(extension, recorded);
-    } else {
-        WithdrawOwnClaim(extension);
+    } else if (NamesOwnProgId(extension)) {
+        GiveBack(extension, iniFile);
     }
 
     // Quoted, so that a blank in the path cannot make Windows start a shorter name.
@@ -137,6 +154,10 @@ void SaveOriginalAssociation(const char* extension, const char* iniFile) {
     if (!key) return;
     char progId[MAX_PATH];
     if (!ReadDefaultValue(key.get(), progId, sizeof progId)) return;
+    // Zibrak is no predecessor of its own: a second install keeps the earlier record, and
+    // without one nothing is recorded, so that a give-back never leaves the extension
+    // bound to a program being removed.
+    if (lstrcmpiA(progId, ProgIdOf(extension).c_str()) == 0) return;
     WritePrivateProfileStringA(kOrigAssoSection, WithoutDot(extension), progId, iniFile);
     if (progId[0] == '\0') return;  // no ProgID, so no icon to look for
 

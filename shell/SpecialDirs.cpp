@@ -9,11 +9,8 @@
 
 namespace {
 
-// Removes one trailing separator, but never the trail byte of a final double-byte
-// character ("C:\\ソ" ends in 0x5C and is not a separator).
 void RemoveTrailingSeparator(char* text) {
-    const int length = static_cast<int>(lstrlenA(text));
-    if (length > 0 && LastSeparator(text) == length - 1) text[length - 1] = '\0';
+    if (EndsWithSeparator(text)) text[lstrlenA(text) - 1] = '\0';
 }
 
 bool GetShellFolder(char* buffer, int id, HWND ownerWindow) {

@@ -191,19 +191,13 @@ void ConfirmChoice(HWND window, const DestinationSide& side) {
     if (index >= 0) *side.lastChoice = index;
 }
 
-bool EndsWithBackslash(const std::string& path) {
-    return !path.empty() && LastCharIndex(path.c_str(), '\\') == static_cast<int>(path.size()) - 1;
-}
-
 void ChooseCustomFolder(HWND window, const DestinationSide& side) {
     CheckOnly(window, side.radios, kSideRadioCount, kOtherFolder);
     char chosen[MAX_PATH] = "";
     // An item without a file-system path comes back empty and counts as no choice.
     if (CurrentPerson().BrowseForFolder(window, side.browserTitle, kBrowseFlags, chosen) &&
         chosen[0] != '\0') {
-        std::string path(chosen);
-        // Scanned by characters: "C:\\表" ends in the byte 0x5C but has no separator.
-        if (!EndsWithBackslash(path)) path += '\\';
+        const std::string path = WithTrailingSeparator(chosen);
         EnableControl(window, side.pathBox, true);
         SetDlgItemTextA(window, side.pathBox, path.c_str());
         *side.lastChoice = kOtherFolder;

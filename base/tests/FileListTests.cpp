@@ -82,6 +82,11 @@ TEST(FileList, StoresTheNameFoundOnDiskAfterTheDirectoryAsGiven) {
         {"sub\\ONLY.TXT", "sub\\Only.txt"},
         {dbcsDir + "\\能.TXT", dbcsDir + "\\能.Txt"},
         {dir / "表", dir / "表"},  // ends in 0x5C, yet names the folder, not its content
+        // The folder itself and its parent keep their dots, which no lookup may rename.
+        {dir / "Sub\\.", dir / "Sub\\."},
+        {dir / "Sub\\..", dir / "Sub\\.."},
+        {".", "."},
+        {"..", ".."},
         // Nothing found: the path as given.
         {dbcsDir + "\\ソ.txt", dbcsDir + "\\ソ.txt"},
         {dir / "missing.TXT", dir / "missing.TXT"},

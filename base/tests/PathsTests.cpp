@@ -102,6 +102,36 @@ TEST(Paths, SplitPathCutsEachPartAt255BytesWithoutSplittingACharacter) {
     EXPECT_EQ(std::string(254, 'b'), dbcs.base);
 }
 
+// The one rule for a separator at the end, and the folder texts and containment built on it.
+TEST(Paths, TrailingSeparatorIsACharacterNotAByte) {
+    struct Case {
+        const char* text;
+        bool endsWithSeparator;
+        const char* withSeparator;
+    };
+    const Case cases[] = {
+        {"C:\\out", false, "C:\\out\\"},
+        {"C:\\out\\", true, "C:\\out\\"},
+        {"C:/out/", true, "C:/out/"},
+        {"C:\\", true, "C:\\"},
+        {"", false, ""},
+        {"C:\\表", false, "C:\\表\\"},  // 表 ends in the trail byte 0x5C
+        {"C:\\x\\ソ能", false, "C:\\x\\ソ能\\"},
+        {"C:\\表\\", true, "C:\\表\\"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.endsWithSeparator, EndsWithSeparator(c.text)) << c.text;
+        EXPECT_EQ(c.withSeparator, WithTrailingSeparator(c.text)) << c.text;
+    }
+
+    EXPECT_TRUE(LiesInDirectory("c:\\DL\\a.zip", "C:\\dl\\"));
+    EXPECT_FALSE(LiesInDirectory("C:\\dl", "C:\\dl\\"));
+    // A trail byte is never case-folded: ア (83 41) and ヂ (83 61) differ.
+    EXPECT_FALSE(LiesInDirectory("C:\\\x83\x61\\a", "C:\\\x83\x41\\"));
+    EXPECT_TRUE(SamePathText("C:\\Dl\\表.txt", "c:\\dL\\表.TXT"));
+    EXPECT_FALSE(SamePathText("C:\\dl\\a.zip", "C:\\dl\\a.zip\\"));
+}
+
 TEST(Paths, PathExistsOnDisk) {
     TempDir dir;
     const std::string file = dir / "a.txt";
@@ -120,6 +150,8 @@ TEST(Paths, PathExistsOnDisk) {
         {dir.path() + "\\", true, true},
         {file, true, false},
         {dbcsFolder + "\\", true, true},
+        {dbcsFolder, true, true},  // its last byte is 0x5C, yet no separator
+        {dir / "表", false, false},
         {dbcsFolder + "\\表.txt", true, false},
         {dir / "missing.txt", false, false},
         {dir / "missing\\", false, false},

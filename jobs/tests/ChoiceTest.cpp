@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/Paths.h"
 #include "jobs/Destinations.h"
 #include "jobs/Formats.h"
 
@@ -88,14 +89,7 @@ TEST(DestinationChoice, EachSettingNamesItsFolderAndUnknownOnesTheDesktop) {
                                    [](std::string&) { return false; }, folder));
 }
 
-TEST(DestinationChoice, FolderTextsEndInOneSeparator) {
-    EXPECT_EQ("C:\\out\\", WithTrailingSeparator("C:\\out"));
-    EXPECT_EQ("C:\\out\\", WithTrailingSeparator("C:\\out\\"));
-    EXPECT_EQ("C:\\", WithTrailingSeparator("C:\\"));
-    EXPECT_EQ("", WithTrailingSeparator(""));
-    // "表" ends in the trail byte 0x5C, which is no separator.
-    EXPECT_EQ("C:\\表\\", WithTrailingSeparator("C:\\表"));
-
+TEST(DestinationChoice, FolderOfEntryEndsInOneSeparator) {
     EXPECT_EQ("C:\\dl\\", FolderOfEntry("C:\\dl\\data.zip"));
     EXPECT_EQ("C:\\v1.2\\", FolderOfEntry("C:\\v1.2\\README"));
     EXPECT_EQ("C:\\表\\", FolderOfEntry("C:\\表\\data.zip"));

@@ -2,6 +2,10 @@
 // and the save dialog, the two questions, the size count, and what is never destroyed.
 #include "jobs/Jobs.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "jobs/Compression.h"
 #include "jobs/tests/JobFixture.h"
 #include "archivers/Chain.h"
@@ -158,6 +162,24 @@ TEST_F(Compression, SizeWarningStartsOneByteOverTheLimit) {
     EXPECT_TRUE(Commands().empty());
 }
 
+// Yes to replacing, then No to the size: the deletion waits for both answers.
+TEST_F(Compression, YesToReplaceThenNoToTheSizeKeepsTheOldArchive) {
+    Options.CompWarn = true;
+    Options.CompWarnSize = 1;
+    const std::string big = work / "big.bin";
+    ASSERT_TRUE(MakeLargeFile(big, kMiB + 1));
+    ASSERT_TRUE(testing_support::WriteTextFile(out / "big.lzh", "the old archive"));
+    person.messageAnswers = {IDYES, IDNO};
+    ClearJournal();
+
+    EXPECT_TRUE(Run({big}));
+    ASSERT_EQ(2u, Messages().size());
+    EXPECT_EQ("上書き確認", Messages()[0].caption);
+    EXPECT_EQ("確認", Messages()[1].caption);
+    EXPECT_EQ("the old archive", Read(out / "big.lzh"));
+    EXPECT_TRUE(Commands().empty());
+}
+
 TEST_F(Compression, SizesAreCountedBeyondTwoGigabytes) {
     MakeDir(work / "tree");
     MakeDir(work / "tree\\empty");
@@ -231,6 +253,117 @@ TEST_F(Compression, FilesOfTheJobAreNeverReplaced) {
     EXPECT_EQ(before, Read(zip));
     EXPECT_EQ("inner", Read(inner));
     EXPECT_TRUE(Commands().empty());
+}
+
+// The new archive is an input under another name: relative to the current folder, with
+// '/' separators, or through the folder's 8.3 alias. With overwriting on, nothing may be
+// deleted without a question, and nothing is packed.
+TEST_F(Compression, AFileOfTheJobUnderAnotherNameIsNeverReplaced) {
+    Options.MeltForAllArc = false;
+    Options.CompType = 1;
+    Options.CompOverWrite = true;
+    const std::string folder = work / "downloaded files";
+    ASSERT_TRUE(MakeDir(folder));
+    const std::string zip = Write("downloaded files\\a.zip", "the old archive");
+    Write("downloaded files\\b.lzh", "not an archive");
+    const std::string before = Read(zip);
+    Options.CompPath.assign((folder + "\\").c_str());
+
+    std::string slashed = zip;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    char shortFolder[MAX_PATH] = "";
+    ASSERT_NE(0u, GetShortPathNameA(folder.c_str(), shortFolder, MAX_PATH));
+    ASSERT_STRNE(folder.c_str(), shortFolder);
+    const testing_support::CurrentFolderScope here(folder);
+    ASSERT_TRUE(here.changed());
+
+    for (const std::string& spelling :
+         {std::string("a.zip"), slashed, std::string(shortFolder) + "\\a.zip",
+          std::string("..\\downloaded files\\a.zip")}) {
+        SCOPED_TRACE(spelling);
+        person.calls.clear();
+        ClearJournal();
+        EXPECT_TRUE(Run({spelling, "b.lzh"}));
+        ASSERT_EQ(1u, Messages().size());
+        EXPECT_EQ(Box("圧縮先の指定が不正です。圧縮作業を中断します", "不正なフォルダー", MB_OK),
+                  Box(Messages()[0]));
+        EXPECT_EQ(before, Read(zip));
+        EXPECT_TRUE(Commands().empty());
+    }
+
+    // Another file of the same name elsewhere is no input: it is replaced as asked.
+    person.calls.clear();
+    EXPECT_TRUE(Run({work / "report.txt"}));
+    EXPECT_TRUE(Messages().empty());
+}
+
+// An archive that would be written inside a dropped folder, named relatively or through
+// its 8.3 alias, is refused before it exists: no archiver packs a folder into itself.
+TEST_F(Compression, NoArchiveIsWrittenInsideADroppedFolder) {
+    Options.CompType = 1;
+    const std::string pictures = work / "holiday pictures";
+    ASSERT_TRUE(MakeDir(pictures));
+    Write("holiday pictures\\beach.txt", "sand");
+    Options.CompPath.assign((pictures + "\\sub\\").c_str());
+    char shortFolder[MAX_PATH] = "";
+    ASSERT_NE(0u, GetShortPathNameA(pictures.c_str(), shortFolder, MAX_PATH));
+    const testing_support::CurrentFolderScope here(work.path());
+    ASSERT_TRUE(here.changed());
+
+    for (const std::string& spelling :
+         {std::string("holiday pictures"), std::string(shortFolder), pictures + "\\"}) {
+        SCOPED_TRACE(spelling);
+        person.calls.clear();
+        ClearJournal();
+        EXPECT_TRUE(Run({spelling}));
+        ASSERT_EQ(1u, Messages().size());
+        EXPECT_EQ("不正なフォルダー", Messages()[0].caption);
+        EXPECT_TRUE(Commands().empty());
+        EXPECT_FALSE(FileExists(pictures + "\\sub\\holiday pictures.zip"));
+    }
+}
+
+// The self-extracting road clears %TEMP%\\<base>.<ext> and %TEMP%\\<base>.exe before it packs;
+// when either is an input, or lies in a dropped folder, the job is refused untouched.
+TEST_F(Compression, SelfExtractingRoadNeverClearsAnInput) {
+    Options.MakeSFX = true;
+    Options.MeltForAllArc = false;
+    const std::string temp = work / "temp";
+    ASSERT_TRUE(MakeDir(temp));
+    const archiver_tests::TempFolderScope temporary(temp);
+    const std::string text = Write("temp\\report.txt", "report in temp");
+    const std::string lzh = Write("temp\\report.lzh", "an older report");
+    const std::string exe = Write("temp\\notes.exe", "a program");
+    const std::string notes = Write("notes.txt", "notes");
+
+    const std::vector<std::vector<std::string>> jobs = {
+        {text, lzh},          // %TEMP%\\report.lzh is the second input
+        {notes, exe},         // %TEMP%\\notes.exe is the second input
+        {temp},               // %TEMP%\\temp.lzh would be written inside the dropped folder
+        {temp + "\\"},       // the same folder, written with its separator
+    };
+    for (const std::vector<std::string>& job : jobs) {
+        SCOPED_TRACE(job[0]);
+        person.calls.clear();
+        ClearJournal();
+        FileList list;
+        for (const std::string& path : job) list.add(path.c_str());
+        EXPECT_TRUE(RunJob(list));
+        ASSERT_EQ(1u, Messages().size());
+        EXPECT_EQ(Box("圧縮先の指定が不正です。圧縮作業を中断します", "不正なフォルダー", MB_OK),
+                  Box(Messages()[0]));
+        EXPECT_TRUE(Commands().empty());
+    }
+    EXPECT_EQ("report in temp", Read(text));
+    EXPECT_EQ("an older report", Read(lzh));
+    EXPECT_EQ("a program", Read(exe));
+
+    // Inputs elsewhere go through, and the temporary files are gone again.
+    person.calls.clear();
+    EXPECT_TRUE(Run({notes}));
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_TRUE(FileExists(out / "notes.exe"));
+    EXPECT_FALSE(FileExists(temp + "\\notes.lzh"));
 }
 
 TEST_F(Compression, DestinationsOfEveryKind) {

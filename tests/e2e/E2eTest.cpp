@@ -220,6 +220,23 @@ TEST_F(E2e, AnsweringNoToTheOverwriteQuestionLeavesTheOldArchive) {
     EXPECT_EQ("the old archive", old);
 }
 
+// Run from the folder that holds them, "a.zip b.lzh" with ZIP, the same place and
+// overwriting on would write a.zip over its own input: the job is refused instead.
+TEST_F(E2e, AnInputNamedRelativelyIsNeverReplaced) {
+    ASSERT_TRUE(WriteTextFile(work / "a.zip", "the input"));
+    ASSERT_TRUE(WriteTextFile(work / "b.lzh", "another input"));
+    WriteOptions("CompDirType=1\r\nCompType=1\r\nCompOverWrite=1\r\nCompWarn=0\r\n");
+
+    Watcher watcher(processId, {IDOK});
+    EXPECT_EQ(0u, RunIn(work.path(), "a.zip b.lzh"));
+    ASSERT_TRUE(watcher.answered());
+    EXPECT_EQ("不正なフォルダー", watcher.captions()[0]);
+    EXPECT_EQ("圧縮先の指定が不正です。圧縮作業を中断します", watcher.texts()[0]);
+    std::string input;
+    ASSERT_TRUE(ReadTextFile(work / "a.zip", input));
+    EXPECT_EQ("the input", input);
+}
+
 TEST_F(E2e, AnArchiverDllInTheCurrentFolderIsNeverLoaded) {
     // Unlha32.dll is missing beside the program but planted in the folder of the file.
     ASSERT_TRUE(DeleteFileA((install / "Unlha32.dll").c_str()));

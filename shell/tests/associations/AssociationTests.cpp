@@ -145,11 +145,48 @@ TEST_F(AssociationTest, SaveOriginalRecordsProgIdAndItsIcon) {
     SaveOriginalAssociation(kTestExtension, ini.c_str());
     EXPECT_EQ(ReadIni(ini, "OrigAsso", "zbtest"), longProgId);
 
-    // Once Zibrak owns the extension, its own ProgID and icon are what is recorded.
+    // Zibrak is never recorded as its own predecessor: while it owns the extension the
+    // earlier record stays, and without one nothing is recorded.
+    WriteIni(ini, "OrigIcon", "zbtest", "C:\\Other\\p.exe,0");
     RegisterAssociation(kTestExtension, true, false, ini.c_str());
     SaveOriginalAssociation(kTestExtension, ini.c_str());
-    EXPECT_EQ(ReadIni(ini, "OrigAsso", "zbtest"), kTestProgId);
-    EXPECT_EQ(ReadIni(ini, "OrigIcon", "zbtest"), OwnIcon());
+    EXPECT_EQ(ReadIni(ini, "OrigAsso", "zbtest"), longProgId);
+    EXPECT_EQ(ReadIni(ini, "OrigIcon", "zbtest"), "C:\\Other\\p.exe,0");
+
+    const TempDir fresh;
+    const std::string freshIni = fresh / "Zibrak.ini";
+    WriteString(kClasses, ext, nullptr, "ZIBRAKZBTEST");
+    SaveOriginalAssociation(kTestExtension, freshIni.c_str());
+    EXPECT_EQ(ReadIni(freshIni, "OrigAsso", "zbtest"), kNoValue);
+    EXPECT_EQ(ReadIni(freshIni, "OrigIcon", "zbtest"), kNoValue);
+
+    // An install that ran before Zibrak knew better left its own ProgID as the record:
+    // giving back withdraws the claim rather than bind the extension to Zibrak again.
+    WriteIni(freshIni, "OrigAsso", "zbtest", kTestProgId);
+    RegisterAssociation(kTestExtension, false, true, freshIni.c_str());
+    EXPECT_EQ(ReadString(kClasses, ext), kNoValue);  // the key keeps its ShellNew entry
+}
+
+// Another program took the extension after Zibrak: neither a give-back nor a NoIcon
+// change writes the old owner back, and the record stays as it was.
+TEST_F(AssociationTest, NewerOwnerIsNeverOverwritten) {
+    const ExtensionGuard guard(kTestExtension);
+    const std::string ext = kTestExtension;
+    WriteString(kClasses, ext, nullptr, "OldZbFile");
+    SaveOriginalAssociation(kTestExtension, ini.c_str());
+    RegisterAssociation(kTestExtension, true, false, ini.c_str());
+    WriteString(kClasses, ext, nullptr, "NewerZbFile");
+
+    for (const bool noIcon : {true, false}) {
+        RegisterAssociation(kTestExtension, false, noIcon, ini.c_str());
+        EXPECT_EQ(ReadString(kClasses, ext), "NewerZbFile");
+        EXPECT_EQ(ReadIni(ini, "OrigAsso", "zbtest"), "OldZbFile");
+    }
+
+    // Still Zibrak's, in whatever letter case: given back to the record.
+    WriteString(kClasses, ext, nullptr, "zibrakZBTEST");
+    RegisterAssociation(kTestExtension, false, true, ini.c_str());
+    EXPECT_EQ(ReadString(kClasses, ext), "OldZbFile");
 }
 
 namespace {
@@ -198,17 +235,21 @@ TEST_F(UpdateTest, OnlyTheChangedExtensionIsRewritten) {
     }
 }
 
+// Every ProgID gets the new icon; an extension that is not chosen is given back only
+// while it is still Zibrak's (.zip here), never taken from its newer owner.
 TEST_F(UpdateTest, ChangedNoIconRewritesAllTwelve) {
     Options.AssoLzh = LoadedAssociations.AssoLzh = true;
+    WriteString(kClasses, ".zip", nullptr, "Zibrakzip");
     Options.NoIcon = false;
     LoadedAssociations.NoIcon = true;
     UpdateAssociations(ini.c_str());
 
     EXPECT_EQ(ReadString(kClasses, ".lzh"), "Zibraklzh");
+    EXPECT_EQ(ReadString(kClasses, ".zip"), "Origzip");
     for (const char* extension : kAssociationExtensions) {
         const std::string name = extension + 1;
-        if (name != "lzh") {
-            EXPECT_EQ(ReadString(kClasses, extension), "Orig" + name);
+        if (name != "lzh" && name != "zip") {
+            EXPECT_EQ(ReadString(kClasses, extension), "Before" + name);
         }
         EXPECT_EQ(ReadString(kClasses, "Zibrak" + name + "\\DefaultIcon"), OwnIcon()) << name;
     }
@@ -289,7 +330,8 @@ TEST_F(DeleteKeyTreeTest, StepsOverSubkeyThatCannotBeRemoved) {
     WriteString(HKEY_CURRENT_USER, root + "\\B\\Inner", nullptr, "2");
     WriteString(HKEY_CURRENT_USER, root + "\\C\\Inner", nullptr, "3");
     const LockedKey lock(root + "\\B");
-    if (!lock.locked()) GTEST_SKIP() << "the registry here does not take a denying ACL";
+    // A failure, not a skip: without the lock the case would pass without testing anything.
+    ASSERT_TRUE(lock.locked()) << "the registry here did not take the denying ACL";
 
     const RegKey key = openRoot();
     ASSERT_TRUE(key);

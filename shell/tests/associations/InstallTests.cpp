@@ -124,19 +124,42 @@ TEST_F(InstallTest, InstallUsesAllUsersFoldersWritesEntryAndOpensReadme) {
     EXPECT_EQ(opened[0].text, executableDir + "\\readme.txt");
 }
 
+// A second install records the present associations again, except where Zibrak owns
+// the extension: there the earlier record stays, so /u still gives .zip back.
 TEST_F(InstallTest, SecondInstallReplacesEntryAndRecordsAgain) {
+    WriteString(HKEY_CLASSES_ROOT, ".zip", nullptr, "ZipFile");
+    WriteString(HKEY_CLASSES_ROOT, ".lzh", nullptr, "LhaFile");
     Install(ini.c_str());
     WriteString(HKEY_LOCAL_MACHINE, kUninstallKey, "Stale", "old");
     WriteString(HKEY_LOCAL_MACHINE, std::string(kUninstallKey) + "\\Old\\Deeper", nullptr, "x");
     RegisterAssociation(".zip", true, false, ini.c_str());
+    WriteString(HKEY_CLASSES_ROOT, ".lzh", nullptr, "NewerLhaFile");
 
     Install(ini.c_str());
 
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "Stale"), kNoValue);
     EXPECT_EQ(SubkeyCount(HKEY_LOCAL_MACHINE, kUninstallKey), 0u);
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Zibrak");
-    EXPECT_EQ(ReadIni(ini, "OrigAsso", "zip"), "Zibrakzip");
+    EXPECT_EQ(ReadIni(ini, "OrigAsso", "zip"), "ZipFile");
+    EXPECT_EQ(ReadIni(ini, "OrigAsso", "lzh"), "NewerLhaFile");
     EXPECT_EQ(person.callsOf(PersonCall::OpenDocument).size(), 2u);
+
+    Uninstall(ini.c_str());
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, ".zip"), "ZipFile");
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, ".lzh"), "NewerLhaFile");
+}
+
+// /u after another program took .rar from Zibrak leaves .rar with that program.
+TEST_F(InstallTest, UninstallLeavesANewerOwnerAlone) {
+    WriteString(HKEY_CLASSES_ROOT, ".rar", nullptr, "OtherRarFile");
+    Install(ini.c_str());
+    RegisterAssociation(".rar", true, false, ini.c_str());
+    WriteString(HKEY_CLASSES_ROOT, ".rar", nullptr, "NewerRarFile");
+
+    Uninstall(ini.c_str());
+
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, ".rar"), "NewerRarFile");
+    EXPECT_EQ(ReadIni(ini, "OrigAsso", "rar"), "OtherRarFile");
 }
 
 // A folder named like the link makes saving it fail, so the fallback is taken.

@@ -32,11 +32,6 @@ std::set<std::string> EntriesOf(const std::string& folder) {
     return names;
 }
 
-// A final ソ (0x83 0x5C) is not a separator.
-bool EndsWithSeparator(const std::string& path) {
-    return !path.empty() && LastSeparator(path.c_str()) == static_cast<int>(path.size()) - 1;
-}
-
 TEST(GetSpecialDir, FoldersComeWithoutTrailingSeparator) {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
