@@ -46,7 +46,8 @@ const WORD kNoId = 0xFFFF;  // labels that are never addressed
 
 // One command at a time per DLL. Each DLL links its own copy of this code, so in a DLL only
 // its own slot is ever used; a test program sees all of them.
-std::atomic<bool> g_busy[static_cast<int>(Dll::Tar) + 1];
+const int kDllCount = static_cast<int>(Dll::Tar) + 1;  // Tar is the last
+std::atomic<bool> g_busy[kDllCount];
 
 // A dialog template in memory (DLGTEMPLATE and its DLGITEMTEMPLATEs). A fixed buffer:
 // building it allocates nothing and cannot throw; ok() is false when it did not fit.
@@ -122,19 +123,15 @@ private:
 
 HINSTANCE ThisModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
-struct ThreadWindows {
-    std::vector<void*>* disabled;
-    bool full = false;  // a window could not be remembered
-};
-
+// Disables one enabled window of the thread and remembers it in the vector at param.
 BOOL CALLBACK DisableWindow(HWND window, LPARAM param) {
-    auto* windows = reinterpret_cast<ThreadWindows*>(param);
+    auto* disabled = reinterpret_cast<std::vector<void*>*>(param);
     if (!IsWindowEnabled(window)) return TRUE;
-    // Only a window that can be enabled again is disabled.
+    // Only a window that can be enabled again is disabled: one that cannot be remembered
+    // stays as it is.
     try {
-        windows->disabled->push_back(window);
+        disabled->push_back(window);
     } catch (const std::bad_alloc&) {
-        windows->full = true;
         return TRUE;
     }
     EnableWindow(window, FALSE);
@@ -155,8 +152,7 @@ CommandScope::CommandScope(Dll dll) : dll_(dll) {
     entered_ = true;
     active_ = GetActiveWindow();
     focus_ = GetFocus();
-    ThreadWindows windows{&disabled_};
-    EnumThreadWindows(GetCurrentThreadId(), DisableWindow, reinterpret_cast<LPARAM>(&windows));
+    EnumThreadWindows(GetCurrentThreadId(), DisableWindow, reinterpret_cast<LPARAM>(&disabled_));
 }
 
 CommandScope::~CommandScope() {
