@@ -30,44 +30,30 @@ namespace {
 const char kProgressCaption[] = "処理中";
 const char kPasswordCaption[] = "パスワードの入力";
 
-// A shown top-level window of this thread, as Zibrak's settings window would be.
-class TopWindow {
+// A shown top-level window of this thread, as Zibrak's settings window would be; it counts
+// the input and the other messages that reach it.
+class ZibrakWindow {
 public:
-    TopWindow()
-        : window_(CreateWindowExA(0, "STATIC", "zibrak", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
-                                  10, 200, 100, nullptr, nullptr, nullptr, nullptr)) {}
-    ~TopWindow() { DestroyWindow(window_); }
-    TopWindow(const TopWindow&) = delete;
-    TopWindow& operator=(const TopWindow&) = delete;
-    HWND get() const { return window_; }
-
-private:
-    HWND window_;
-};
-
-// A top-level window that counts the input and the other messages that reach it.
-class CountingWindow {
-public:
-    CountingWindow() {
+    ZibrakWindow() {
         WNDCLASSA type{};
         type.lpfnWndProc = Count;
         type.hInstance = GetModuleHandleA(nullptr);
-        type.lpszClassName = "ZibrakCountingWindow";
+        type.lpszClassName = "ZibrakTestWindow";
         RegisterClassA(&type);  // fails harmlessly when already registered
         window_ = CreateWindowExA(0, type.lpszClassName, "zibrak", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                                   10, 10, 200, 100, nullptr, nullptr, type.hInstance, nullptr);
         SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
-    ~CountingWindow() { DestroyWindow(window_); }
-    CountingWindow(const CountingWindow&) = delete;
-    CountingWindow& operator=(const CountingWindow&) = delete;
+    ~ZibrakWindow() { DestroyWindow(window_); }
+    ZibrakWindow(const ZibrakWindow&) = delete;
+    ZibrakWindow& operator=(const ZibrakWindow&) = delete;
     HWND get() const { return window_; }
     int inputs = 0;
     int others = 0;  // WM_APP
 
 private:
     static LRESULT CALLBACK Count(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<CountingWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        auto* self = reinterpret_cast<ZibrakWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
         if (self && (message == WM_KEYDOWN || message == WM_CHAR || message == WM_LBUTTONDOWN))
             ++self->inputs;
         if (self && message == WM_APP) ++self->others;
@@ -168,7 +154,7 @@ TEST(StandinWindows, CancelStopsTheJobFromTheButtonEscapeOrTheCloseBox) {
 }
 
 TEST(StandinWindows, ProgressOfACommandKeepsInputFromTheDisabledWindowsAndHandsBackActivation) {
-    CountingWindow zibrak;
+    ZibrakWindow zibrak;
     SetForegroundWindow(zibrak.get());
     SetActiveWindow(zibrak.get());
     ASSERT_EQ(zibrak.get(), GetActiveWindow());
@@ -201,8 +187,8 @@ TEST(StandinWindows, ProgressOfACommandKeepsInputFromTheDisabledWindowsAndHandsB
 }
 
 TEST(StandinWindows, ACommandDisablesTheThreadsOtherWindowsAndGivesThemBack) {
-    TopWindow zibrak;
-    TopWindow alreadyDisabled;
+    ZibrakWindow zibrak;
+    ZibrakWindow alreadyDisabled;
     EnableWindow(alreadyDisabled.get(), FALSE);
     {
         CommandScope command(Dll::Unlha);
@@ -251,7 +237,7 @@ TEST(StandinWindows, TheDllRefusesASecondCommandWhileOneRuns) {
     }
     ASSERT_TRUE(WriteTextFile(dir / "big.bin", data));
 
-    TopWindow zibrak;
+    ZibrakWindow zibrak;
     std::atomic<bool> finished{false};
     int refused = -1;
     bool refusedWhileRunning = false;
