@@ -34,6 +34,7 @@ const DWORD kProgressPumpMs = 50;    // how often update() repaints and answers 
 const int kProgressSteps = 1000;     // the bar's range
 const int kMessagesPerPump = 200;    // so that a flood of messages cannot stall the job
 const int kPasswordMax = 255;        // characters a password field takes
+const int kPasswordBytes = 2 * kPasswordMax + 1;  // Shift-JIS: up to two bytes a character
 
 // Control ids of the two dialogs.
 const WORD kArchiveText = 100;
@@ -312,7 +313,7 @@ struct PasswordState {
     const std::string* archive;
     const std::string* entry;
     bool confirm;
-    char password[kPasswordMax + 1];
+    char password[kPasswordBytes];
 };
 
 INT_PTR CALLBACK PasswordProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -334,7 +335,7 @@ INT_PTR CALLBACK PasswordProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
             return TRUE;
         }
         if (LOWORD(wParam) == IDOK && state) {
-            char again[kPasswordMax + 1] = "";
+            char again[kPasswordBytes] = "";
             GetDlgItemTextA(dialog, kPasswordField, state->password, sizeof state->password);
             if (state->confirm) GetDlgItemTextA(dialog, kConfirmField, again, sizeof again);
             bool same = !state->confirm || strcmp(state->password, again) == 0;

@@ -305,11 +305,14 @@ TEST(StandinWindows, PasswordDialogAsksAgainUntilBothFieldsMatch) {
 
 TEST(StandinWindows, PasswordDialogWithoutConfirmationHasOneFieldAndCancelGivesNothing) {
     {
-        WindowWatcher watcher({Ours(kPasswordCaption, {"abc"}, IDOK)});
+        // Two hundred double-byte characters: four hundred bytes come back whole.
+        std::string typed;
+        for (int i = 0; i < 200; ++i) typed += "ひ";
+        WindowWatcher watcher({Ours(kPasswordCaption, {typed}, IDOK)});
         std::string password;
         EXPECT_TRUE(AskPassword(Dll::UnZip, "C:\\in\\a.zip", "", false, password));
         ASSERT_TRUE(watcher.wait());
-        EXPECT_EQ("abc", password);
+        EXPECT_EQ(typed, password);
         EXPECT_EQ(1u, watcher.visits()[0].before.ofClass("Edit").size());
     }
     {
