@@ -85,6 +85,24 @@ bool ConfirmReplace(const StrBuf& archivePath) {
                                        MB_YESNO | MB_DEFBUTTON2) == IDYES;
 }
 
+// Moves an old archive aside, to a fresh temporary name in its own folder, so that it can be
+// put back when the new one does not appear. Empty when there was no plain file to move; a
+// read-only file or a folder is left for DeleteFileA, which refuses both.
+std::string MoveAside(const StrBuf& archivePath, const std::string& folder) {
+    const DWORD attributes = GetFileAttributesA(archivePath.text());
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+        return std::string();
+    }
+    char aside[MAX_PATH] = "";
+    if (GetTempFileNameA(folder.c_str(), "zib", 0, aside) == 0) return std::string();
+    if (!MoveFileExA(archivePath.text(), aside, MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileA(aside);
+        return std::string();
+    }
+    return aside;
+}
+
 bool SizeIsAccepted(const FileList& files) {
     const int64_t limit = static_cast<int64_t>(Options.CompWarnSize) * (int64_t{1} << 20);
     if (SumListSize(files) <= limit) return true;
@@ -162,12 +180,24 @@ bool RunCompression(const FileList& files, const StrBuf& desktop) {
     if (Options.CompWarn && !SizeIsAccepted(files)) return true;
 
     // Only now, so that a No to either question leaves the old archive in place.
-    if (deleteOld) DeleteFileA(archivePath.text());
+    std::string aside;
+    if (deleteOld) {
+        aside = MoveAside(archivePath, folder);
+        if (aside.empty()) DeleteFileA(archivePath.text());
+    }
 
     if (selfExtracting)
         archiver->CompressSfx(label, files, destination);
     else
         archiver->Compress(label, files, destination);
+
+    // The DLL's own result says little; what is on disk says whether the archive was made.
+    if (!PathExists(archivePath.text(), isDir) || isDir) {
+        if (!aside.empty()) MoveFileA(aside.c_str(), archivePath.text());
+        CurrentPerson().ShowMessage(SettingsWindow, kFailedText, kFailedCaption, MB_OK);
+        return true;
+    }
+    if (!aside.empty()) DeleteFileA(aside.c_str());
 
     if (Options.CompOpenDir && !destination.equalsIgnoreCase(desktop)) OpenInExplorer(destination);
     return true;
