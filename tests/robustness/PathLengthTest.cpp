@@ -106,7 +106,7 @@ const FolderRow kFolderRows[] = {
     {"browser in the window, 246", Source::WindowBrowser, 246, false, "named folder", ""},
     {"browser in the window, 259", Source::WindowBrowser, 259, false, "nothing",
      "不正なフォルダー"},
-    {"save dialog, 250", Source::SaveDialog, 250, false, "named folder", ""},
+    {"save dialog, 240", Source::SaveDialog, 240, false, "named folder", ""},
     // The DLL writes through a longer temporary name first, which does not fit.
     {"save dialog, 259", Source::SaveDialog, 259, false, "nothing", "圧縮失敗"},
     // The name does not fit the dialog's 260 bytes: the dialog fails, as if cancelled.
@@ -153,6 +153,7 @@ TEST_F(PathLength, DestinationFolderFromEachPlaceItIsChosen) {
             const std::string name = PathOfLength(work / "save", row.length, "\\notes.zip");
             folder = name.substr(0, name.size() - 10);
             Options.CompDirType = 2;
+            Options.CompType = 1;  // an INI row may have loaded the default
             hooked.saveAnswers = {name};
             Enter(Entry::CommandLine, {notes});
             break;

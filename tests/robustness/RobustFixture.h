@@ -54,7 +54,8 @@ protected:
     // The captions of the messages shown, then "exit 1" when a chooser ended the process.
     std::string Asked() const;
 
-    HookedPerson hooked;
+public:
+    HookedPerson hooked;  // the rows' arrangements script it
 };
 
 // A byte string made of count copies of unit.
