@@ -85,22 +85,31 @@ bool ConfirmReplace(const StrBuf& archivePath) {
                                        MB_YESNO | MB_DEFBUTTON2) == IDYES;
 }
 
-// Moves an old archive aside, to a fresh temporary name in its own folder, so that it can be
-// put back when the new one does not appear. Empty when there was no plain file to move; a
-// read-only file or a folder is left for DeleteFileA, which refuses both.
-std::string MoveAside(const StrBuf& archivePath, const std::string& folder) {
+// Makes room for the new archive. The old one is moved to a fresh temporary name in its
+// own folder, so that it can be put back when no new archive appears; aside is that name,
+// or empty. A read-only file or a folder is only offered to DeleteFileA, which refuses
+// both. False when the old archive is still in the way: a DLL would add to it, or fail to
+// replace it and leave it looking like the new one.
+bool MakeRoom(const StrBuf& archivePath, const std::string& folder, std::string& aside) {
+    aside.clear();
     const DWORD attributes = GetFileAttributesA(archivePath.text());
-    if (attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
-        return std::string();
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    char name[MAX_PATH] = "";
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0 &&
+        GetTempFileNameA(folder.c_str(), "zib", 0, name) != 0) {
+        // GetTempFileNameA has created the file it names; the move replaces it.
+        if (MoveFileExA(archivePath.text(), name, MOVEFILE_REPLACE_EXISTING)) {
+            aside = name;
+            return true;
+        }
+        DeleteFileA(name);
     }
-    char aside[MAX_PATH] = "";
-    if (GetTempFileNameA(folder.c_str(), "zib", 0, aside) == 0) return std::string();
-    if (!MoveFileExA(archivePath.text(), aside, MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileA(aside);
-        return std::string();
-    }
-    return aside;
+    DeleteFileA(archivePath.text());
+    return GetFileAttributesA(archivePath.text()) == INVALID_FILE_ATTRIBUTES;
+}
+
+void ReportFailure() {
+    CurrentPerson().ShowMessage(SettingsWindow, kFailedText, kFailedCaption, MB_OK);
 }
 
 bool SizeIsAccepted(const FileList& files) {
@@ -145,7 +154,7 @@ bool RunCompression(const FileList& files, const StrBuf& desktop) {
                                          Options.ZipCrypt, Zcrypt32Present));
     Archiver* archiver = FindCompressor(label);
     if (!archiver) {
-        CurrentPerson().ShowMessage(SettingsWindow, kFailedText, kFailedCaption, MB_OK);
+        ReportFailure();
         return false;
     }
 
@@ -181,9 +190,9 @@ bool RunCompression(const FileList& files, const StrBuf& desktop) {
 
     // Only now, so that a No to either question leaves the old archive in place.
     std::string aside;
-    if (deleteOld) {
-        aside = MoveAside(archivePath, folder);
-        if (aside.empty()) DeleteFileA(archivePath.text());
+    if (deleteOld && !MakeRoom(archivePath, folder, aside)) {
+        ReportFailure();
+        return true;
     }
 
     if (selfExtracting)
@@ -194,7 +203,7 @@ bool RunCompression(const FileList& files, const StrBuf& desktop) {
     // The DLL's own result says little; what is on disk says whether the archive was made.
     if (!PathExists(archivePath.text(), isDir) || isDir) {
         if (!aside.empty()) MoveFileA(aside.c_str(), archivePath.text());
-        CurrentPerson().ShowMessage(SettingsWindow, kFailedText, kFailedCaption, MB_OK);
+        ReportFailure();
         return true;
     }
     if (!aside.empty()) DeleteFileA(aside.c_str());

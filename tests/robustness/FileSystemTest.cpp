@@ -96,14 +96,21 @@ const MoveRow kMoveRows[] = {
     {"a read-only destination folder",
      [](FileSystem& t) { SetFileAttributesA(t.out.c_str(), FILE_ATTRIBUTE_READONLY); },
      {&FileSystem::first}, true, "first;", ""},
-    // DeleteFileA refuses a read-only file; the DLL, asked to, replaces it all the same.
+    // A read-only archive is neither deleted nor replaced: the job stops before the DLL.
     {"a read-only old archive, overwriting on",
      [](FileSystem& t) {
          testing_support::WriteTextFile(t.out + "\\notes.zip", "old archive");
          SetFileAttributesA((t.out + "\\notes.zip").c_str(), FILE_ATTRIBUTE_READONLY);
          Options.CompOverWrite = true;
      },
-     {&FileSystem::notes}, true, "notes.zip;", "", false},
+     {&FileSystem::notes}, true, "notes.zip;", "圧縮失敗", true},
+    {"an old archive held open without sharing, overwriting on",
+     [](FileSystem& t) {
+         testing_support::WriteTextFile(t.out + "\\notes.zip", "old archive");
+         t.held.reset(Hold(t.out + "\\notes.zip", FILE_SHARE_READ));
+         Options.CompOverWrite = true;
+     },
+     {&FileSystem::notes}, true, "notes.zip;", "圧縮失敗", true},
     {"an extraction folder on a missing drive",
      [](FileSystem&) { Options.MeltPath.assign((job_tests::MissingDrive() + "\\x\\").c_str()); },
      {&FileSystem::first, &FileSystem::second}, true, "", "不正なフォルダー 不正なフォルダー"},

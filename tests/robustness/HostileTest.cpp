@@ -196,6 +196,7 @@ TEST_F(Hostile, AssociationKeyThatCannotBeOpened) {
         for (const char* extension : {".lzh", ".zip"}) SaveOriginalAssociation(extension, ini.c_str());
         Options.AssoLzh = Options.AssoZip = true;
         LoadedAssociations = {};
+        LoadedAssociations.NoIcon = Options.NoIcon;  // only the two extensions change
         UpdateAssociations(ini.c_str());
     }
     EXPECT_EQ(shell_tests::kNoValue, ReadIni(ini, "OrigAsso", "lzh"));

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "jobs/Jobs.h"
+#include "settings/Options.h"
 #include "ui/SettingsDialog.h"
 #include "ui/resource.h"
 
@@ -51,6 +52,8 @@ bool HookedPerson::ChooseSaveFile(OPENFILENAMEA& dialog) {
 void RobustTest::TearDown() {
     // The work folder's own removal uses the ANSI calls, which stop at MAX_PATH.
     RemoveLongTree(work.path());
+    LastMeltDirChoice = 0;  // the settings window's rows leave their choice behind
+    LastCompDirChoice = 0;
     JobTest::TearDown();
 }
 
