@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
-#include "base/Handles.h"
 #include "settings/Options.h"
 #include "tests/robustness/RobustFixture.h"
 
@@ -31,12 +31,11 @@ protected:
         Options.CompPath.assign((out + "\\").c_str());
     }
 
-    // What out holds afterwards, as "name;" per entry, one level deep.
-    std::string Landed() const { return archiver_tests::ListFolder(out); }
+    std::string Landed() const { return Tree(out); }
 
 public:  // arranged by the rows
     std::string out, first, second, notes;
-    FileHandle held;  // a handle of "another process"; share modes act per handle
+    std::unique_ptr<HeldByAnotherProcess> held;
 };
 
 struct MoveRow {
@@ -49,9 +48,8 @@ struct MoveRow {
     bool oldKept;         // out\notes.zip still holds the old archive
 };
 
-HANDLE Hold(const std::string& path, DWORD share) {
-    return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+std::unique_ptr<HeldByAnotherProcess> Hold(const std::string& path, DWORD share) {
+    return std::make_unique<HeldByAnotherProcess>(path, share);
 }
 
 const MoveRow kMoveRows[] = {
@@ -61,7 +59,7 @@ const MoveRow kMoveRows[] = {
          t.hooked.folderAnswers = {t.out, t.out};
          t.hooked.beforeAnswer = [&t] { DeleteFileA(t.second.c_str()); };
      },
-     {&FileSystem::first, &FileSystem::second}, true, "first;", ""},
+     {&FileSystem::first, &FileSystem::second}, true, "first\\first.txt;", ""},
     // Judged an archive, then gone before the DLL is called: its folder is made, empty.
     {"the archive vanishes while its own folder is asked for",
      [](FileSystem& t) {
@@ -69,14 +67,14 @@ const MoveRow kMoveRows[] = {
          t.hooked.folderAnswers = {t.out};
          t.hooked.beforeAnswer = [&t] { DeleteFileA(t.first.c_str()); };
      },
-     {&FileSystem::first}, true, "first;", ""},
+     {&FileSystem::first}, true, "first\\;", ""},
     // Held without sharing, it cannot be looked at: not an archive, and packing it fails.
     {"an archive held open without sharing",
-     [](FileSystem& t) { t.held.reset(Hold(t.first, 0)); },
+     [](FileSystem& t) { t.held = Hold(t.first, 0); },
      {&FileSystem::first}, true, "", "圧縮失敗"},
     {"an archive held open for writing, shared for reading",
-     [](FileSystem& t) { t.held.reset(Hold(t.first, FILE_SHARE_READ)); },
-     {&FileSystem::first}, true, "first;", ""},
+     [](FileSystem& t) { t.held = Hold(t.first, FILE_SHARE_READ); },
+     {&FileSystem::first}, true, "first\\first.txt;", ""},
     // The old archive is put back when the file to pack vanishes after the question.
     {"the file to pack vanishes after Yes to replacing the old archive",
      [](FileSystem& t) {
@@ -89,13 +87,13 @@ const MoveRow kMoveRows[] = {
      [](FileSystem& t) {
          testing_support::WriteTextFile(t.out + "\\notes.zip", "old archive");
          Options.CompOverWrite = true;
-         t.held.reset(Hold(t.notes, 0));
+         t.held = Hold(t.notes, 0);
      },
      {&FileSystem::notes}, true, "notes.zip;", "圧縮失敗", true},
     // The attribute does not guard a folder's content on Windows, nor here.
     {"a read-only destination folder",
      [](FileSystem& t) { SetFileAttributesA(t.out.c_str(), FILE_ATTRIBUTE_READONLY); },
-     {&FileSystem::first}, true, "first;", ""},
+     {&FileSystem::first}, true, "first\\first.txt;", ""},
     // A read-only archive is neither deleted nor replaced: the job stops before the DLL.
     {"a read-only old archive, overwriting on",
      [](FileSystem& t) {
@@ -104,10 +102,10 @@ const MoveRow kMoveRows[] = {
          Options.CompOverWrite = true;
      },
      {&FileSystem::notes}, true, "notes.zip;", "圧縮失敗", true},
-    {"an old archive held open without sharing, overwriting on",
+    {"an old archive held open, shared for reading only, overwriting on",
      [](FileSystem& t) {
          testing_support::WriteTextFile(t.out + "\\notes.zip", "old archive");
-         t.held.reset(Hold(t.out + "\\notes.zip", FILE_SHARE_READ));
+         t.held = Hold(t.out + "\\notes.zip", FILE_SHARE_READ);
          Options.CompOverWrite = true;
      },
      {&FileSystem::notes}, true, "notes.zip;", "圧縮失敗", true},
@@ -130,6 +128,7 @@ TEST_F(FileSystem, MovesUnderTheJob) {
         SCOPED_TRACE(row.what);
         const OptionValues saved = Options;
         row.arrange(*this);
+        if (held) ASSERT_TRUE(held->held()) << "the other process does not hold the file";
         std::vector<std::string> given;
         for (auto member : row.given) given.push_back(this->*member);
 

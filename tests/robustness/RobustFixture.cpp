@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/Handles.h"
 #include "jobs/Jobs.h"
 #include "settings/Options.h"
 #include "ui/SettingsDialog.h"
@@ -47,6 +48,76 @@ bool HookedPerson::BrowseForFolder(HWND owner, const char* title, UINT flags, ch
 bool HookedPerson::ChooseSaveFile(OPENFILENAMEA& dialog) {
     runHook();
     return ScriptedPerson::ChooseSaveFile(dialog);
+}
+
+namespace {
+
+const char kHoldPath[] = "ZIBRAK_HOLD_PATH";
+const char kHoldShare[] = "ZIBRAK_HOLD_SHARE";
+const char kHoldReady[] = "ZIBRAK_HOLD_READY";
+const char kHoldRelease[] = "ZIBRAK_HOLD_RELEASE";
+
+std::string EventName(const char* role) {
+    return "zibrak-hold-" + std::string(role) + "-" + std::to_string(GetCurrentProcessId());
+}
+
+}  // namespace
+
+HeldByAnotherProcess::HeldByAnotherProcess(const std::string& path, DWORD share) {
+    ready_ = CreateEventA(nullptr, TRUE, FALSE, EventName("ready").c_str());
+    release_ = CreateEventA(nullptr, TRUE, FALSE, EventName("release").c_str());
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string line = "\"" + std::string(self) +
+                       "\" --gtest_also_run_disabled_tests "
+                       "--gtest_filter=HoldingProcess.DISABLED_HoldsTheFileItIsGiven";
+    // The child inherits these; they are cleared again at once.
+    SetEnvironmentVariableA(kHoldPath, path.c_str());
+    SetEnvironmentVariableA(kHoldShare, std::to_string(share).c_str());
+    SetEnvironmentVariableA(kHoldReady, EventName("ready").c_str());
+    SetEnvironmentVariableA(kHoldRelease, EventName("release").c_str());
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &info)) {
+        CloseHandle(info.hThread);
+        process_ = info.hProcess;
+        // The child signals only once the file is open; its end means it could not be.
+        const HANDLE either[2] = {ready_, process_};
+        held_ = WaitForMultipleObjects(2, either, FALSE, 30000) == WAIT_OBJECT_0;
+    }
+    for (const char* name : {kHoldPath, kHoldShare, kHoldReady, kHoldRelease})
+        SetEnvironmentVariableA(name, nullptr);
+}
+
+HeldByAnotherProcess::~HeldByAnotherProcess() {
+    SetEvent(release_);
+    if (process_) {
+        WaitForSingleObject(process_, 30000);
+        CloseHandle(process_);
+    }
+    CloseHandle(ready_);
+    CloseHandle(release_);
+}
+
+// The holder's side, run only in the process HeldByAnotherProcess starts.
+TEST(HoldingProcess, DISABLED_HoldsTheFileItIsGiven) {
+    const std::string path = testing_support::GetEnv(kHoldPath);
+    ASSERT_FALSE(path.empty());
+    const DWORD share = static_cast<DWORD>(std::stoul(testing_support::GetEnv(kHoldShare)));
+    const FileHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file.valid());
+    const HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE,
+                                    testing_support::GetEnv(kHoldReady).c_str());
+    const HANDLE release = OpenEventA(SYNCHRONIZE, FALSE,
+                                      testing_support::GetEnv(kHoldRelease).c_str());
+    ASSERT_TRUE(ready && release);
+    SetEvent(ready);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(release, 60000));
+    CloseHandle(ready);
+    CloseHandle(release);
 }
 
 void RobustTest::TearDown() {
@@ -153,6 +224,38 @@ std::string RobustTest::Asked() const {
             asked += (asked.empty() ? "exit " : " exit ") + std::to_string(call.exitCode);
     }
     return asked;
+}
+
+namespace {
+
+void CollectTree(const std::string& folder, const std::string& prefix,
+                 std::vector<std::string>& names) {
+    WIN32_FIND_DATAA found;
+    const FindHandle search(FindFirstFileA((folder + "\\*").c_str(), &found));
+    bool empty = true;
+    if (search) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            empty = false;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                CollectTree(folder + "\\" + name, prefix + name + "\\", names);
+            else
+                names.push_back(prefix + name);
+        } while (FindNextFileA(search.get(), &found));
+    }
+    if (empty && !prefix.empty()) names.push_back(prefix);
+}
+
+}  // namespace
+
+std::string Tree(const std::string& folder) {
+    std::vector<std::string> names;
+    CollectTree(folder, "", names);
+    std::sort(names.begin(), names.end());
+    std::string tree;
+    for (const std::string& name : names) tree += name + ";";
+    return tree;
 }
 
 std::string Repeat(const std::string& unit, size_t count) {

@@ -30,6 +30,24 @@ private:
     void runHook();
 };
 
+// Another process (this test program again, running only the holder test below) that
+// holds path open for reading and writing with the given share mode until this object
+// goes. held() is false when it could not be started or did not open the file.
+class HeldByAnotherProcess {
+public:
+    HeldByAnotherProcess(const std::string& path, DWORD share);
+    ~HeldByAnotherProcess();
+    HeldByAnotherProcess(const HeldByAnotherProcess&) = delete;
+    HeldByAnotherProcess& operator=(const HeldByAnotherProcess&) = delete;
+    bool held() const { return held_; }
+
+private:
+    HANDLE process_ = nullptr;
+    HANDLE ready_ = nullptr;
+    HANDLE release_ = nullptr;
+    bool held_ = false;
+};
+
 class RobustTest : public job_tests::JobTest {
 protected:
     void TearDown() override;
@@ -57,6 +75,10 @@ protected:
 public:
     HookedPerson hooked;  // the rows' arrangements script it
 };
+
+// Everything below folder, sorted: "name;" per file and "name\\;" per empty folder, with
+// the path from folder ("sub\\name;"); empty when folder holds nothing.
+std::string Tree(const std::string& folder);
 
 // A byte string made of count copies of unit.
 std::string Repeat(const std::string& unit, size_t count);
