@@ -116,6 +116,8 @@ const IniRow kIniRows[] = {
     {"a negative size limit", "CompWarnSize=-5\r\nCompWarn=1\r\n", -5, 0, 0, "", "確認"},
     // 4096 MiB does not wrap to nothing in the 64-bit count.
     {"a huge size limit", "CompWarnSize=4096\r\nCompWarn=1\r\n", 4096, 0, 0, "notes.lzh;", ""},
+    {"the largest size limit", "CompWarnSize=2147483647\r\nCompWarn=1\r\n", 2147483647, 0, 0,
+     "notes.lzh;", ""},
     {"a type beyond the formats", "CompType=99999999\r\nCompWarn=0\r\n", 10, 99999999, 0,
      "notes.lzh;", ""},
     {"a 10 MB line between keys",
