@@ -17,8 +17,9 @@ namespace {
 
 const char kBrowseTitle[] = "解凍先";
 const char kInvalidDestination[] = "解凍先の指定が不正です。解凍作業を中断します";
-// An extraction folder must leave room within MAX_PATH for an 8.3 name (12 bytes), as
-// Windows' CreateDirectoryA demands; in a longer one every entry would fail to be written.
+// An extraction folder must leave room within MAX_PATH for an 8.3 name (12 bytes), the
+// room Windows' CreateDirectoryA keeps too; in a longer one every entry would fail to be
+// written by the DLL, and nobody would hear of it.
 constexpr size_t kLongestExtractFolder = MAX_PATH - 1 - 12;
 
 // The first archiver of the chain that recognises path, and its 1-based place there.
