@@ -84,7 +84,8 @@ std::string BuildFileListArgument(const FileList& files, const std::string& base
 }  // namespace
 
 bool DllArchiver::CanExtract(const StrBuf& path) {
-    if (module == nullptr || checkArchive == nullptr) return false;
+    // Without its command export the DLL could recognise the archive but never extract it.
+    if (module == nullptr || checkArchive == nullptr || command == nullptr) return false;
     // A failed query gives all bits set, so a missing path is refused here too.
     if ((GetFileAttributesA(path.text()) & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
     LONGLONG size = 0;
@@ -93,7 +94,9 @@ bool DllArchiver::CanExtract(const StrBuf& path) {
 }
 
 bool DllArchiver::SupportsFormat(const StrBuf& label) {
-    if (module == nullptr) return false;
+    // A DLL without its command export offers nothing, so the job says it cannot compress
+    // rather than deleting an old archive and writing nothing.
+    if (module == nullptr || command == nullptr) return false;
     return FindFormatSlot(labels, label) >= 0;
 }
 

@@ -101,6 +101,33 @@ bool ConfirmReplace(const StrBuf& archivePath) {
                                        MB_YESNO | MB_DEFBUTTON2) == IDYES;
 }
 
+// Makes room for the new archive. The old one is moved to a fresh temporary name in its
+// own folder, so that it can be put back when no new archive appears; aside is that name,
+// or empty. A read-only file or a folder is only offered to DeleteFileA, which refuses
+// both. False when the old archive is still in the way: a DLL would add to it, or fail to
+// replace it and leave it looking like the new one.
+bool MakeRoom(const StrBuf& archivePath, const std::string& folder, std::string& aside) {
+    aside.clear();
+    const DWORD attributes = GetFileAttributesA(archivePath.text());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    char name[MAX_PATH] = "";
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0 &&
+        GetTempFileNameA(folder.c_str(), "zib", 0, name) != 0) {
+        // GetTempFileNameA has created the file it names; the move replaces it.
+        if (MoveFileExA(archivePath.text(), name, MOVEFILE_REPLACE_EXISTING)) {
+            aside = name;
+            return true;
+        }
+        DeleteFileA(name);
+    }
+    DeleteFileA(archivePath.text());
+    return GetFileAttributesA(archivePath.text()) == INVALID_FILE_ATTRIBUTES;
+}
+
+void ReportFailure() {
+    CurrentPerson().ShowMessage(SettingsWindow, kFailedText, kFailedCaption, MB_OK);
+}
+
 bool SizeIsAccepted(const FileList& files) {
     const int64_t limit = static_cast<int64_t>(Options.CompWarnSize) * (int64_t{1} << 20);
     if (SumListSize(files) <= limit) return true;
@@ -143,7 +170,7 @@ bool RunCompression(const FileList& files, const StrBuf& desktop) {
                                          Options.ZipCrypt, Zcrypt32Present));
     Archiver* archiver = FindCompressor(label);
     if (!archiver) {
-        CurrentPerson().ShowMessage(SettingsWindow, kFailedText, kFailedCaption, MB_OK);
+        ReportFailure();
         return false;
     }
 
@@ -179,12 +206,24 @@ bool RunCompression(const FileList& files, const StrBuf& desktop) {
     if (Options.CompWarn && !SizeIsAccepted(files)) return true;
 
     // Only now, so that a No to either question leaves the old archive in place.
-    if (deleteOld) DeleteFileA(archivePath.text());
+    std::string aside;
+    if (deleteOld && !MakeRoom(archivePath, folder, aside)) {
+        ReportFailure();
+        return true;
+    }
 
     if (selfExtracting)
         archiver->CompressSfx(label, files, destination);
     else
         archiver->Compress(label, files, destination);
+
+    // The DLL's own result says little; what is on disk says whether the archive was made.
+    if (!PathExists(archivePath.text(), isDir) || isDir) {
+        if (!aside.empty()) MoveFileA(aside.c_str(), archivePath.text());
+        ReportFailure();
+        return true;
+    }
+    if (!aside.empty()) DeleteFileA(aside.c_str());
 
     if (Options.CompOpenDir && !destination.equalsIgnoreCase(desktop)) OpenInExplorer(destination);
     return true;

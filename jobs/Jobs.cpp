@@ -18,6 +18,10 @@ namespace {
 
 const char kBrowseTitle[] = "解凍先";
 const char kInvalidDestination[] = "解凍先の指定が不正です。解凍作業を中断します";
+// An extraction folder must leave room within MAX_PATH for an 8.3 name (12 bytes), the
+// room Windows' CreateDirectoryA keeps too; in a longer one every entry would fail to be
+// written by the DLL, and nobody would hear of it.
+constexpr size_t kLongestExtractFolder = MAX_PATH - 1 - 12;
 
 // The first archiver of the chain that recognises path, and its 1-based place there.
 Archiver* FindExtractor(const StrBuf& path, int32_t& chainPosition) {
@@ -68,7 +72,7 @@ Outcome ExtractOne(const StrBuf& archivePath, const StrBuf& desktop) {
         folder += ArchiveBaseName(archivePath.text()) + '\\';
 
     const StrBuf destination(folder.c_str());
-    if (!PrepareFolder(folder)) {
+    if (folder.size() > kLongestExtractFolder || !PrepareFolder(folder)) {
         CurrentPerson().ShowMessage(nullptr, kInvalidDestination, kInvalidFolderCaption, MB_OK);
         return Outcome::Done;
     }
