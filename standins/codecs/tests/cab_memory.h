@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "standins/codecs/lzx_encoder.h"
+#include "standins/codecs/mszip_encoder.h"
 
 namespace lzx_test {
 
@@ -31,12 +32,25 @@ inline uint32_t Checksum(const unsigned char* p, size_t n, uint32_t sum) {
     return sum ^ tail;
 }
 
-// One file "data.bin" holding data, in one LZX folder.
+// One file "data.bin" holding data, in one folder of LZX with windowBits (15-21), or of
+// MSZIP when windowBits is 0.
 inline std::string MakeCabinet(const std::string& data, int windowBits = 21) {
     std::string frames;
     std::vector<uint16_t> sizes;
-    standin::EncodeLzxFolder(reinterpret_cast<const uint8_t*>(data.data()), data.size(),
-                             windowBits, frames, sizes);
+    uint16_t type = 0x0003 | (windowBits << 8);
+    if (windowBits) {
+        standin::EncodeLzxFolder(reinterpret_cast<const uint8_t*>(data.data()), data.size(),
+                                 windowBits, frames, sizes);
+    } else {
+        type = standin::MszipEncoder::kCabinetType;
+        standin::MszipEncoder mszip;
+        for (size_t at = 0; at < data.size(); at += standin::kLzxFrameSize) {
+            size_t before = frames.size();
+            mszip.encodeFrame(reinterpret_cast<const uint8_t*>(data.data()) + at,
+                              std::min(standin::kLzxFrameSize, data.size() - at), frames);
+            sizes.push_back(static_cast<uint16_t>(frames.size() - before));
+        }
+    }
     const std::string name = "data.bin";
     size_t filesAt = 36 + 8;
     size_t dataAt = filesAt + 16 + name.size() + 1;
@@ -55,7 +69,7 @@ inline std::string MakeCabinet(const std::string& data, int windowBits = 21) {
     Le16(cab, 0);
     Le32(cab, static_cast<uint32_t>(dataAt));
     Le16(cab, static_cast<uint32_t>(sizes.size()));
-    Le16(cab, 0x0003 | (windowBits << 8));
+    Le16(cab, type);
     Le32(cab, static_cast<uint32_t>(data.size()));
     Le32(cab, 0);
     Le16(cab, 0);

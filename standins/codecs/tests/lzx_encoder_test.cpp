@@ -97,4 +97,15 @@ TEST(LzxEncoder, TextShrinks) {
     EXPECT_LT(PackedSize(text), text.size() / 3);
 }
 
+TEST(MszipEncoder, RoundTripsAndUsesThePreviousFrame) {
+    ExpectRoundTrip("x", 0);
+    ExpectRoundTrip(RandomBytes(70001, 9), 0);
+    // Frame two repeats the second half of frame one, which it can reach only through the
+    // dictionary: it then costs next to nothing.
+    std::string half = RandomBytes(standin::kLzxFrameSize / 2, 4);
+    std::string data = RandomBytes(standin::kLzxFrameSize / 2, 5) + half + half + half;
+    ExpectRoundTrip(data, 0);
+    EXPECT_LT(lzx_test::MakeCabinet(data, 0).size(), 2 * half.size() + half.size() / 10);
+}
+
 }  // namespace
