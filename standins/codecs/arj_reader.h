@@ -11,6 +11,11 @@
 
 namespace standin {
 
+namespace arj_detail {
+struct Input;    // buffered reading of the archive
+struct Decoder;  // the window and tables of methods 1-4
+}  // namespace arj_detail
+
 enum class ArjFileType : uint8_t {
     binary = 0,
     text = 1,         // 7-bit text; the data is stored as it was, nothing is converted
@@ -29,9 +34,11 @@ struct ArjArchiveInfo {
 };
 
 struct ArjEntry {
-    // The name as stored, byte for byte (Shift-JIS arrives unchanged). Folders are separated
-    // by '/' when pathSeparatorsTranslated(); a 0x5C byte may be a Shift-JIS trail byte,
-    // so it is never a separator of its own.
+    // The name as stored, byte for byte (Shift-JIS arrives unchanged). '/' separates
+    // folders: arj writes it on every host, and on MS-DOS and Windows marks with
+    // pathSeparatorsTranslated() that it turned backslashes into '/'. Only an old MS-DOS
+    // archive without that mark may separate with 0x5C, and then only outside a double-byte
+    // character: 0x5C is also a Shift-JIS trail byte.
     std::string name;
     std::string comment;
     uint16_t fileNameAt = 0;  // where the last component begins in name (0 without a path)
@@ -59,7 +66,7 @@ public:
     ArjReader& operator=(const ArjReader&) = delete;
 
     // Finds the first valid main header, skipping a stub in front. Returns ok, notArchive,
-    // truncated or sourceFailed.
+    // truncated, sourceFailed or outOfMemory.
     CodecStatus open();
     const ArjArchiveInfo& archive() const { return archive_; }
 
@@ -75,14 +82,13 @@ public:
     CodecStatus extract(ByteSink& sink);
 
 private:
-    struct Input;
-    struct Decoder;
     CodecStatus readHeader(bool mainHeader, std::string& basic);
+    CodecStatus extractCurrent(ByteSink& sink);
     CodecStatus skipData();
     CodecStatus fail(CodecStatus status);
 
-    std::unique_ptr<Input> in_;
-    std::unique_ptr<Decoder> decoder_;  // made on the first compressed entry
+    std::unique_ptr<arj_detail::Input> in_;
+    std::unique_ptr<arj_detail::Decoder> decoder_;  // made on the first compressed entry
     ArjArchiveInfo archive_;
     ArjEntry current_;
     uint64_t dataLeft_ = 0;  // unread bytes of the current entry's data

@@ -20,6 +20,7 @@ const char* describeStatus(CodecStatus status) {
     case CodecStatus::multiVolume: return "multi-volume";
     case CodecStatus::sinkRefused: return "sink refused";
     case CodecStatus::sourceFailed: return "source failed";
+    case CodecStatus::outOfMemory: return "out of memory";
     }
     return "unknown";
 }

@@ -23,6 +23,7 @@ enum class CodecStatus {
     multiVolume,        // the entry continues in or comes from another volume
     sinkRefused,        // the ByteSink said no (a full disk, a cancelled job)
     sourceFailed,       // the ByteSource or RandomAccess reported a read error
+    outOfMemory,        // the decoder's window or tables could not be allocated
 };
 
 // A short English name for logs and test output ("crc mismatch"); messages shown to the user

@@ -34,7 +34,7 @@ public:
 
     // Finds the end-of-central-directory record (and the ZIP64 locator and record when
     // present) and goes to the first entry. Returns ok, notArchive, corruptHeader,
-    // multiVolume (a split archive) or sourceFailed.
+    // multiVolume (a split archive), sourceFailed or outOfMemory.
     CodecStatus open();
 
     // The number of entries the directory claims; next() does not trust it further than
@@ -48,8 +48,8 @@ public:
     CodecStatus next(ZipEntry& entry);
 
     // Reads entry's local header and gives where its compressed data begins in the file.
-    // Returns ok, corruptHeader (no local header there, or the data would pass the end of
-    // the file) or sourceFailed.
+    // Returns ok, corruptHeader (no local header there), truncated (the data would pass
+    // the end of the file) or sourceFailed.
     CodecStatus locateData(const ZipEntry& entry, uint64_t& dataOffset);
 
 private:
