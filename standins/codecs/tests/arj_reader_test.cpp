@@ -114,6 +114,14 @@ TEST_P(ArjMethods, DecodesWhatArjWroteByteForByte) {
 INSTANTIATE_TEST_SUITE_P(Methods, ArjMethods, ::testing::Values(0, 1, 2, 3, 4));
 
 TEST(ArjReader, FindsTheArchiveBehindAStubWithFalseStarts) {
+    // arj's own self-extracting archive: an executable, then the archive.
+    std::string sfx = makeArchive(1, "-je");
+    ASSERT_GT(sfx.size(), 2u);
+    EXPECT_NE(sfx.compare(0, 2, "\x60\xEA"), 0) << "no stub in front";
+    Walked fromSfx = walk(sfx);
+    EXPECT_EQ(fromSfx.last, CodecStatus::end);
+    EXPECT_EQ(fromSfx.files["text"], codec_test::sampleFiles()[4].bytes);
+
     std::string archive = makeArchive(1);
     ASSERT_FALSE(archive.empty());
     // A stub holding header ids: one with an impossible size, one whose CRC fails.

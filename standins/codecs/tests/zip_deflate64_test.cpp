@@ -84,12 +84,23 @@ TEST(ZipDeflate64, DecodesWhat7ZipWroteAlsoBehindAStub) {
     ASSERT_FALSE(zip.empty()) << "7zz failed";
     expectSampleFiles(readAll(zip), true);
 
-    // A self-extracting stub in front: stored offsets are now short by its length.
-    std::string stub = "MZ" + std::string(5000, '\x90') + "PK\x05\x06 not the end record";
+    // Info-ZIP's self-extracting stub in front: stored offsets are now short by its
+    // length, until zip -A adjusts them.
+    std::string stub;
+    ASSERT_TRUE(codec_test::readFile("/usr/bin/unzipsfx", stub));
+    stub += "PK\x05\x06 not the end record";
     uint64_t stubLength = 0;
     Decoded behind = readAll(stub + zip, &stubLength);
     EXPECT_EQ(stubLength, stub.size());
     expectSampleFiles(behind, true);
+
+    codec_test::TempDir dir;
+    codec_test::writeFile(dir.path() + "/t.exe", stub + zip);
+    ASSERT_EQ(codec_test::runIn(dir.path(), "zip -q -A t.exe"), 0);
+    std::string adjusted;
+    codec_test::readFile(dir.path() + "/t.exe", adjusted);
+    expectSampleFiles(readAll(adjusted, &stubLength), true);
+    EXPECT_EQ(stubLength, 0u);
 }
 
 TEST(ZipDeflate64, Zip64RecordsFromInfoZipAlsoBehindAStub) {
