@@ -28,6 +28,11 @@ void LoadProfile(const std::string& text);
 // The file as the profile functions would have written it back to disk.
 std::string SaveProfile();
 
+// The names the next shell drop holds, in order (DragQueryFileA on any drop handle).
+void SetDroppedFiles(const std::vector<std::string>& names);
+// Whether DragFinish released the drop since SetDroppedFiles.
+bool DropReleased();
+
 // One call of an archiver DLL's command entry point.
 struct Command {
     std::string dll;

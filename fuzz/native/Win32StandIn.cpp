@@ -6,6 +6,7 @@
 #include <shellapi.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -171,6 +172,11 @@ const CommandPointer kCommandEntries[] = {CommandEntry<1>, CommandEntry<2>, Comm
                                           CommandEntry<4>, CommandEntry<5>, CommandEntry<6>,
                                           CommandEntry<7>, CommandEntry<8>};
 
+// ---- the shell drop
+
+std::vector<std::string> droppedFiles;
+bool dropReleased = false;
+
 // ---- the person
 
 std::vector<std::string> messages;
@@ -236,6 +242,13 @@ std::string SaveProfile() {
     }
     return text;
 }
+
+void SetDroppedFiles(const std::vector<std::string>& names) {
+    droppedFiles = names;
+    dropReleased = false;
+}
+
+bool DropReleased() { return dropReleased; }
 
 void ResetArchivers(const std::vector<std::string>& missingDlls) {
     missing = missingDlls;
@@ -355,8 +368,21 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
     return TRUE;
 }
 
-UINT DragQueryFileA(HDROP, UINT, LPSTR, UINT) { return 0; }
-void DragFinish(HDROP) {}
+// 0xFFFFFFFF asks for the count; no buffer asks for a name's length without its NUL;
+// otherwise at most size - 1 bytes are copied and their number returned.
+UINT DragQueryFileA(HDROP, UINT index, LPSTR buffer, UINT size) {
+    if (index == 0xFFFFFFFF) return static_cast<UINT>(droppedFiles.size());
+    if (index >= droppedFiles.size()) return 0;
+    const std::string& name = droppedFiles[index];
+    if (buffer == nullptr) return static_cast<UINT>(name.size());
+    if (size == 0) return 0;
+    const size_t copied = std::min<size_t>(name.size(), size - 1);
+    name.copy(buffer, copied);
+    buffer[copied] = '\0';
+    return static_cast<UINT>(copied);
+}
+
+void DragFinish(HDROP) { dropReleased = true; }
 
 // ---- the program's own functions beyond the readers
 

@@ -1,5 +1,5 @@
-// Native stand-in: the drop calls of base/FileList.cpp. A drop is never fuzzed (its names
-// come from the shell), so the stand-in drop holds no files.
+// Native stand-in: the drop calls of base/FileList.cpp, over the names a fuzz target puts
+// in the drop (fuzz/native/StandIn.h).
 #pragma once
 #include <windows.h>
 

@@ -4,7 +4,9 @@
 // - every token is bytes of the text, in order;
 // - the file list has one entry per token not beginning with '-' or '/', in token order,
 //   each the token's directory part unchanged followed by the stored name of what the
-//   disk holds there, or by the token's own last component when the disk has nothing.
+//   disk holds there, or by the token's own last component when the disk has nothing;
+// - a drop of the same names gives one such entry per name, switches included, and the
+//   drop is released.
 #include <string>
 #include <vector>
 
@@ -55,6 +57,29 @@ std::string StoredNameOf(const std::string& lastComponent) {
     return stored;
 }
 
+// The entry a path gets: its directory part as given, then the name the disk stores, or
+// its own last component when the disk has nothing there.
+std::string ExpectedEntry(const std::string& path) {
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return path;
+    FindClose(search);
+    const size_t dirLength = static_cast<size_t>(LastSeparator(path.c_str()) + 1);
+    return path.substr(0, dirLength) + found.cFileName;
+}
+
+void CheckEntries(const FileList& files, const std::vector<std::string>& expected) {
+    Require(files.count() == static_cast<int32_t>(expected.size()), "one entry per file");
+    for (int32_t i = 0; i < files.count(); ++i)
+        Require(expected[static_cast<size_t>(i)] == files.at(i).text(), "entry text");
+    // The block grows 20, 40, 80, ... and only when full.
+    const int32_t capacity = files.capacity();
+    Require(capacity >= files.count() &&
+                (capacity == 0 || (capacity % 20 == 0 && ((capacity / 20) & (capacity / 20 - 1)) == 0 &&
+                                   capacity < 2 * files.count() + 20)),
+            "the block holds the entries and grows by doubling from 20");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -81,27 +106,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!last.empty()) standin::PutOnDisk(token, {0x20, StoredNameOf(last), 1});
     }
     std::vector<std::string> expected;
+    std::vector<std::string> expectedFromDrop;
     for (const std::string& token : tokens) {
-        if (token[0] == '-' || token[0] == '/') continue;
-        WIN32_FIND_DATAA found;
-        if (FindFirstFileA(token.c_str(), &found) == INVALID_HANDLE_VALUE) {
-            expected.push_back(token);
-            continue;
-        }
-        const size_t dirLength = static_cast<size_t>(LastSeparator(token.c_str()) + 1);
-        expected.push_back(token.substr(0, dirLength) + found.cFileName);
+        const std::string entry = ExpectedEntry(token);
+        expectedFromDrop.push_back(entry);
+        if (token[0] != '-' && token[0] != '/') expected.push_back(entry);
     }
 
     FileList files;
     files.add("left over from before");
     files.fillFromCommandLine(text.c_str());
-    Require(files.count() == static_cast<int32_t>(expected.size()), "one entry per file token");
-    // The block grows 20, 40, 80, ... and only when full.
-    const int32_t capacity = files.capacity();
-    Require(capacity >= files.count() && (capacity == 0 || (capacity % 20 == 0 &&
-            ((capacity / 20) & (capacity / 20 - 1)) == 0 && capacity < 2 * files.count() + 20)),
-            "the block holds the entries and grows by doubling from 20");
-    for (int32_t i = 0; i < files.count(); ++i)
-        Require(expected[static_cast<size_t>(i)] == files.at(i).text(), "entry text");
+    CheckEntries(files, expected);
+
+    standin::SetDroppedFiles(tokens);
+    files.fillFromDrop(nullptr);
+    CheckEntries(files, expectedFromDrop);
+    Require(standin::DropReleased(), "the drop is released");
     return 0;
 }

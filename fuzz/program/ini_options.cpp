@@ -21,12 +21,14 @@ const char kMeltRefused[] = "解凍先の指定が不正です。この設定は
 const char kCompRefused[] = "圧縮先の指定が不正です。この設定は保存されません。";
 
 // The disk holds a folder only where Windows can have a destination: a full path with a
-// drive, without trailing blanks (Windows drops them from a name). It is found with or
-// without one separator after it. False when the disk does not take it.
+// drive, without control characters (no Windows name holds one) and without a trailing
+// space (Windows drops it from a name). It is found with or without one separator after
+// it. False when the disk does not take it.
 bool PutFolderOnDisk(const StrBuf& folder) {
     std::string path = folder.text();
-    if (path.size() < 2 || path[1] != ':' || path.back() == ' ' || path.back() == '\t')
-        return false;
+    if (path.size() < 2 || path[1] != ':' || path.back() == ' ') return false;
+    for (char c : path)
+        if (static_cast<unsigned char>(c) < 0x20) return false;
     standin::PutOnDisk(path, {FILE_ATTRIBUTE_DIRECTORY, "", 0});
     const std::string before = path.substr(0, path.size() - 1);
     if (path.back() == '\\' && !EndsInLoneLead(before))
