@@ -1,6 +1,6 @@
-// The native stand-ins behind fuzz/native/windows.h and its companions, and the two
-// program functions that reach beyond the text readers (the person seam and the special
-// folders). They keep the Windows rules a reader relies on and nothing more.
+// The native stand-ins behind fuzz/native/windows.h and its companions, and the program's
+// own functions that the readers call beyond themselves (the person seam, GetSpecialDir).
+// They keep the Windows rules a reader relies on and nothing more.
 #include "fuzz/native/StandIn.h"
 
 #include <shellapi.h>
