@@ -35,7 +35,7 @@ const char kReasonNotArchive[] = "この DLL が読める書庫ではありま�
 const char kReasonOpen[] = "書庫を開けません";
 const char kReasonRead[] = "書庫を読み込めません";
 const char kReasonMemory[] = "メモリが足りません";
-const char kReasonUnsafeName[] = "展開先の外を指す名前なので展開しません";
+const char kReasonUnsafeName[] = "展開先の外や装置を指す名前なので展開しません";
 const char kReasonSymlink[] = "シンボリックリンクは作成しません";
 const char kReasonSpecial[] = "特殊ファイルは作成しません";
 const char kReasonLinkOutside[] = "リンク先がこの書庫で展開したファイルではないので作成しません";
@@ -596,7 +596,7 @@ std::string LoneFileName(const std::string& archive, const std::string& storedNa
     size_t separator = LastSeparatorIndex(storedName);
     std::string stored =
         separator == std::string::npos ? storedName : storedName.substr(separator + 1);
-    if (!stored.empty()) return stored;
+    if (!stored.empty() && stored != "." && stored != "..") return stored;
     separator = LastSeparatorIndex(archive);
     std::string name = separator == std::string::npos ? archive : archive.substr(separator + 1);
     // Suffixes of compressed single files, as gzip -d, bunzip2, unxz and uncompress strip them.
