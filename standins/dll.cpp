@@ -8,6 +8,7 @@
 #include <new>
 
 #include "standins/command.h"
+#include "standins/ui.h"
 
 #if !defined(STANDIN_DLL) || !defined(STANDIN_PREFIX)
 #error "STANDIN_DLL and STANDIN_PREFIX must be defined"
@@ -59,6 +60,11 @@ __declspec(dllexport) int WINAPI STANDIN_PREFIX(HWND, LPCSTR commandText, LPSTR 
     try {
         std::string text = commandText ? commandText : "";
         standin::AppendJournal(kDll, EntryName(""), text);
+        standin::CommandScope scope(kDll);
+        if (!scope.entered()) {
+            CopyOutput(std::string(), output, outputSize);
+            return standin::kErrorAlreadyRunning;
+        }
         std::string message;
         int result = Run(text, message);
         CopyOutput(message, output, outputSize);

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "standins/command.h"
 
@@ -24,7 +25,12 @@ public:
     bool entered() const { return entered_; }
 
 private:
+    // Window handles are kept as void* so that this header stays free of <windows.h>.
+    Dll dll_;
     bool entered_ = false;
+    std::vector<void*> disabled_;  // the windows this scope disabled, to enable again
+    void* active_ = nullptr;       // the thread's active window and focus when it began
+    void* focus_ = nullptr;
 };
 
 // A MessageBoxA with MB_OK, captioned with the DLL's file name ("Unlha32.dll"); text names
@@ -33,7 +39,8 @@ void ShowFailure(Dll dll, const std::string& text);
 
 // The progress window of one extraction or compression: a dialog (#32770) with the archive,
 // the current entry, a msctls_progress32 bar and a Cancel button. It appears only once the
-// work has lasted about half a second, and goes when the object does.
+// work has lasted about half a second, and goes when the object does. Used on the thread
+// that made it, which owns the window.
 class Progress {
 public:
     Progress(Dll dll, const std::string& archive);
@@ -41,7 +48,9 @@ public:
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
     // Reports the current entry and how far the work is (total 0: unknown); pumps the
-    // window's messages. False once the user has pressed Cancel: the caller stops cleanly.
+    // thread's messages, dropping input meant for disabled windows. False once the user has
+    // cancelled (the button, Esc or the close box) or the thread was asked to quit (the quit
+    // stays queued): the caller stops cleanly.
     bool update(const std::string& entry, uint64_t done, uint64_t total);
     bool cancelled() const { return cancelled_; }
 
