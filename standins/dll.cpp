@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "standins/command.h"
+#include "standins/ui.h"
 
 #if !defined(STANDIN_DLL) || !defined(STANDIN_PREFIX)
 #error "STANDIN_DLL and STANDIN_PREFIX must be defined"
@@ -47,6 +48,11 @@ __declspec(dllexport) int WINAPI STANDIN_PREFIX(HWND, LPCSTR commandText, LPSTR 
                                                 DWORD outputSize) {
     std::string text = commandText ? commandText : "";
     standin::AppendJournal(kDll, EntryName(""), text);
+    standin::CommandScope scope(kDll);
+    if (!scope.entered()) {
+        CopyOutput(std::string(), output, outputSize);
+        return standin::kErrorAlreadyRunning;
+    }
     std::string message;
     int result = standin::RunCommand(kDll, text, message);
     CopyOutput(message, output, outputSize);

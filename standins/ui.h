@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "standins/command.h"
 
@@ -24,7 +25,12 @@ public:
     bool entered() const { return entered_; }
 
 private:
+    // Window handles are kept as void* so that this header stays free of <windows.h>.
+    Dll dll_;
     bool entered_ = false;
+    std::vector<void*> disabled_;  // the windows this scope disabled, to enable again
+    void* active_ = nullptr;       // the thread's active window and focus when it began
+    void* focus_ = nullptr;
 };
 
 // A MessageBoxA with MB_OK, captioned with the DLL's file name ("Unlha32.dll"); text names
