@@ -37,7 +37,7 @@ measure() {  # <label> <dll> <archive> <file extracted> <expected size> <check: 
     t0=$(date +%s.%N)
     extract "$dll" "$archive" "$work/x" --memory --dialogs "$work/dialogs.txt" || true
     t1=$(date +%s.%N)
-    peak=$(sed -n 's/^peak working set \([0-9]*\) KiB/\1/p' "$work/run.log")
+    peak=$(tr -d '\r' < "$work/run.log" | sed -n 's/^peak working set \([0-9]*\) KiB$/\1/p')
     if [ "$(stat -c %s "$work/x/$file" 2>/dev/null)" != "$expect" ]; then
         ok="wrong size: $(stat -c %s "$work/x/$file" 2>&1)"
     elif [ "$check" = tail ] && ! tail -c $((1 << 20)) "$work/x/$file" | cmp -s - "$work/tail.bin"; then

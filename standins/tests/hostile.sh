@@ -88,7 +88,7 @@ hostile "ZIP with a wrong password" UnZip32.dll crypt.zip any --password wrong
 # The bomb and the lying size: no failure needed, but the memory of the 32-bit process
 # stays far below the data (64 and 32 MiB), and what is written is whole or absent.
 # Wine itself takes about 20 MiB; an entry held whole would pass the limit.
-peak_memory() { sed -n 's/^peak working set \([0-9]*\) KiB/\1/p' "$work/run.log"; }
+peak_memory() { tr -d '\r' < "$work/run.log" | sed -n 's/^peak working set \([0-9]*\) KiB$/\1/p'; }
 memory_limit=$((48 << 10))
 dest=$work/bomb
 extract Tar32.dll "$h/bomb.tgz" "$dest" --dialogs "$work/bomb.txt" --memory

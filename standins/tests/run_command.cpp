@@ -2,10 +2,11 @@
 //   standin_run [--password TEXT] [--dialogs FILE] [--memory] <dll path> <export prefix>
 //               <file holding the command text>
 // The text is read from a file so that its quotes and Shift-JIS bytes arrive untouched.
-// While the command runs, a watcher answers the DLL's own windows as a user would: a
-// password dialog gets TEXT (or Cancel without --password), a message box is read and
-// closed with OK. --dialogs appends one line per window answered ("caption<TAB>text",
-// Shift-JIS as shown); --memory prints the process's peak memory after the call.
+// While the command runs, the tests' window watcher answers the DLL's own windows as a
+// user would: a password dialog gets TEXT (or Cancel without --password), the failure box
+// (captioned with the DLL's file name) is read and closed with OK. --dialogs appends one
+// line per window answered ("caption<TAB>text", Shift-JIS as shown); --memory prints the
+// process's peak memory after the call.
 // The exit code is the DLL's result (0 on success), or 100 when the call cannot be made.
 #include <windows.h>
 #include <psapi.h>
@@ -15,8 +16,7 @@
 #include <string>
 
 #include "standins/formats.h"
-#include <atomic>
-#include <thread>
+#include "tests/support/WindowWatcher.h"
 
 namespace {
 
@@ -52,71 +52,23 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     return true;
 }
 
-// Answers the DLL's windows from a thread of its own, as a user would.
-class Answerer {
-public:
-    Answerer(const std::string& password, bool answerPassword)
-        : password_(password), answerPassword_(answerPassword), thread_([this] { Watch(); }) {}
-    ~Answerer() { stop(); }
-    // Stops watching; the windows seen, one "caption<TAB>text" line each.
-    std::string stop() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-        return seen_;
-    }
+// The caption of the stand-ins' password dialog.
+const char kPasswordCaption[] = "パスワードの入力";
 
-private:
-    struct Found {
-        HWND window = nullptr;
-        HWND last = nullptr;
-    };
-    static BOOL CALLBACK Visit(HWND window, LPARAM param) {
-        auto* found = reinterpret_cast<Found*>(param);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        char cls[64] = "";
-        GetClassNameA(window, cls, sizeof cls);
-        if (owner == GetCurrentProcessId() && window != found->last && IsWindowVisible(window) &&
-            strcmp(cls, "#32770") == 0 &&
-            !FindWindowExA(window, nullptr, "msctls_progress32", nullptr)) {
-            found->window = window;
-            return FALSE;
-        }
-        return TRUE;
-    }
-    void Watch() {
-        Found found;
-        while (!stop_) {
-            found.window = nullptr;
-            EnumWindows(Visit, reinterpret_cast<LPARAM>(&found));
-            if (!found.window) {
-                Sleep(50);
-                continue;
-            }
-            Sleep(200);  // let the window finish creating its controls
-            char caption[256] = "";
-            GetWindowTextA(found.window, caption, sizeof caption);
-            char text[2048] = "";
-            GetDlgItemTextA(found.window, 0xFFFF, text, sizeof text);  // a message box's text
-            bool asksPassword = FindWindowExA(found.window, nullptr, "Edit", nullptr) != nullptr;
-            seen_ += std::string(caption) + "\t" + text + "\n";
-            if (asksPassword) {
-                for (HWND edit = FindWindowExA(found.window, nullptr, "Edit", nullptr); edit;
-                     edit = FindWindowExA(found.window, edit, "Edit", nullptr))
-                    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password_.c_str()));
-            }
-            int button = asksPassword && !answerPassword_ ? IDCANCEL : IDOK;
-            PostMessageA(found.window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
-            found.last = found.window;
-        }
-    }
+// The file name of a DLL path: the caption of its failure box.
+std::string FileNameOf(const std::string& path) {
+    size_t separator = standin::LastSeparatorIndex(path);
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
 
-    std::string password_;
-    bool answerPassword_;
-    std::atomic<bool> stop_{false};
-    std::string seen_;
-    std::thread thread_;
-};
+// One line per window: its caption, a tab, and a message box's text (or all its texts).
+void Log(const testing_support::SeenWindow& window, std::string& seen) {
+    std::string text = window.text(testing_support::kMessageBoxTextId);
+    std::string line = window.caption + "\t" + (text.empty() ? window.allTexts() : text);
+    for (char& c : line)
+        if (c == '\r' || c == '\n') c = ' ';
+    seen += line + "\n";
+}
 
 // Under Wine the peak working set is the Linux process's peak resident size (its private
 // counters stay near zero), so that is the figure of memory used.
@@ -157,12 +109,27 @@ int main(int argc, char** argv) {
     if (command) {
         std::string seen;
         {
-            // The DLL's windows are modal on this thread, so they are answered from another.
-            Answerer answerer(options.password, options.answerPassword);
+            // The DLL's windows are modal to this thread, so they are answered from others:
+            // a few password dialogs (asked again after a wrong password), and the failure box.
+            using testing_support::WindowStep;
+            const DWORD kWholeRun = 24 * 3600 * 1000;
+            WindowStep password{"#32770", kPasswordCaption, {}, IDCANCEL};
+            if (options.answerPassword) {
+                password.typed = {options.password, options.password};
+                password.button = IDOK;
+            }
+            testing_support::WindowWatcher passwords({password, password, password}, kWholeRun);
+            testing_support::WindowWatcher failure(
+                {{"#32770", FileNameOf(options.dll), {}, IDOK}}, kWholeRun);
             char output[1024] = {};
             result = command(nullptr, text.c_str(), output, sizeof output);
             printf("%d %s\n", result, output);
-            seen = answerer.stop();
+            passwords.stop();
+            failure.stop();
+            for (const testing_support::WindowVisit& visit : passwords.visits())
+                Log(visit.before, seen);
+            for (const testing_support::WindowVisit& visit : failure.visits())
+                Log(visit.before, seen);
         }
         if (!options.dialogLog.empty()) standin::AppendToFile(options.dialogLog, seen);
         if (options.memory) PrintPeakMemory();
