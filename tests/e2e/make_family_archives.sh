@@ -21,9 +21,11 @@ mkdir -p "$u/表/sub" "$s/$(sj 表)/sub"
 printf 'readme\r\n' > "$u/readme.txt"
 printf 'ソース\n' | iconv -f UTF-8 -t CP932 > "$u/表/ソース.txt"
 head -c 30000 /dev/urandom > "$u/表/sub/data.bin"
+# Compressible, so that no tool falls back to storing it.
+seq 1 5000 | sed 's/$/ lines to compress/' > "$u/表/sub/lines.txt"
 cp "$u/readme.txt" "$s/"
 cp "$u/表/ソース.txt" "$s/$(sj 表)/$(sj ソース).txt"
-cp "$u/表/sub/data.bin" "$s/$(sj 表)/sub/"
+cp "$u/表/sub/data.bin" "$u/表/sub/lines.txt" "$s/$(sj 表)/sub/"
 
 (cd "$u" && LANG=ja_JP.UTF-8 jlha ao5 "$a/family.lzh" readme.txt 表 > /dev/null 2>&1)
 (cd "$s" && LANG=C zip -qr "$a/family.zip" .)
@@ -39,7 +41,7 @@ uudecode_to "$(echo "$root"/build/deps/src/libarchive-*/libarchive/test/test_rea
 mkdir -p "$out/expected/family.rar"
 bsdtar -xf "$a/family.rar" -C "$out/expected/family.rar"
 
-bzip2 -c "$u/表/sub/data.bin" > "$a/lone.txt.bz2"
+bzip2 -c "$u/表/sub/lines.txt" > "$a/lone.txt.bz2"
 mkdir -p "$out/expected/lone.txt.bz2"
-cp "$u/表/sub/data.bin" "$out/expected/lone.txt.bz2/lone.txt"
+cp "$u/表/sub/lines.txt" "$out/expected/lone.txt.bz2/lone.txt"
 rm -rf "$out/src"
