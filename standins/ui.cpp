@@ -34,6 +34,7 @@ const DWORD kProgressPumpMs = 50;    // how often update() repaints and answers 
 const int kProgressSteps = 1000;     // the bar's range
 const int kMessagesPerPump = 200;    // so that a flood of messages cannot stall the job
 const int kPasswordMax = 255;        // characters a password field takes
+const int kPasswordBytes = 2 * kPasswordMax + 1;  // Shift-JIS: up to two bytes a character
 
 // Control ids of the two dialogs.
 const WORD kArchiveText = 100;
@@ -46,7 +47,8 @@ const WORD kNoId = 0xFFFF;  // labels that are never addressed
 
 // One command at a time per DLL. Each DLL links its own copy of this code, so in a DLL only
 // its own slot is ever used; a test program sees all of them.
-std::atomic<bool> g_busy[static_cast<int>(Dll::Tar) + 1];
+const int kDllCount = static_cast<int>(Dll::Tar) + 1;  // Tar is the last
+std::atomic<bool> g_busy[kDllCount];
 
 // A dialog template in memory (DLGTEMPLATE and its DLGITEMTEMPLATEs). A fixed buffer:
 // building it allocates nothing and cannot throw; ok() is false when it did not fit.
@@ -122,19 +124,15 @@ private:
 
 HINSTANCE ThisModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
-struct ThreadWindows {
-    std::vector<void*>* disabled;
-    bool full = false;  // a window could not be remembered
-};
-
+// Disables one enabled window of the thread and remembers it in the vector at param.
 BOOL CALLBACK DisableWindow(HWND window, LPARAM param) {
-    auto* windows = reinterpret_cast<ThreadWindows*>(param);
+    auto* disabled = reinterpret_cast<std::vector<void*>*>(param);
     if (!IsWindowEnabled(window)) return TRUE;
-    // Only a window that can be enabled again is disabled.
+    // Only a window that can be enabled again is disabled: one that cannot be remembered
+    // stays as it is.
     try {
-        windows->disabled->push_back(window);
+        disabled->push_back(window);
     } catch (const std::bad_alloc&) {
-        windows->full = true;
         return TRUE;
     }
     EnableWindow(window, FALSE);
@@ -155,8 +153,7 @@ CommandScope::CommandScope(Dll dll) : dll_(dll) {
     entered_ = true;
     active_ = GetActiveWindow();
     focus_ = GetFocus();
-    ThreadWindows windows{&disabled_};
-    EnumThreadWindows(GetCurrentThreadId(), DisableWindow, reinterpret_cast<LPARAM>(&windows));
+    EnumThreadWindows(GetCurrentThreadId(), DisableWindow, reinterpret_cast<LPARAM>(&disabled_));
 }
 
 CommandScope::~CommandScope() {
@@ -316,7 +313,7 @@ struct PasswordState {
     const std::string* archive;
     const std::string* entry;
     bool confirm;
-    char password[kPasswordMax + 1];
+    char password[kPasswordBytes];
 };
 
 INT_PTR CALLBACK PasswordProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -338,7 +335,7 @@ INT_PTR CALLBACK PasswordProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
             return TRUE;
         }
         if (LOWORD(wParam) == IDOK && state) {
-            char again[kPasswordMax + 1] = "";
+            char again[kPasswordBytes] = "";
             GetDlgItemTextA(dialog, kPasswordField, state->password, sizeof state->password);
             if (state->confirm) GetDlgItemTextA(dialog, kConfirmField, again, sizeof again);
             bool same = !state->confirm || strcmp(state->password, again) == 0;

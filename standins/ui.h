@@ -39,7 +39,8 @@ void ShowFailure(Dll dll, const std::string& text);
 
 // The progress window of one extraction or compression: a dialog (#32770) with the archive,
 // the current entry, a msctls_progress32 bar and a Cancel button. It appears only once the
-// work has lasted about half a second, and goes when the object does.
+// work has lasted about half a second, and goes when the object does. Used on the thread
+// that made it, which owns the window.
 class Progress {
 public:
     Progress(Dll dll, const std::string& archive);
@@ -47,7 +48,9 @@ public:
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
     // Reports the current entry and how far the work is (total 0: unknown); pumps the
-    // window's messages. False once the user has pressed Cancel: the caller stops cleanly.
+    // thread's messages, dropping input meant for disabled windows. False once the user has
+    // cancelled (the button, Esc or the close box) or the thread was asked to quit (the quit
+    // stays queued): the caller stops cleanly.
     bool update(const std::string& entry, uint64_t done, uint64_t total);
     bool cancelled() const { return cancelled_; }
 

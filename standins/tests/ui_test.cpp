@@ -30,18 +30,40 @@ namespace {
 const char kProgressCaption[] = "処理中";
 const char kPasswordCaption[] = "パスワードの入力";
 
-// A shown top-level window of this thread, as Zibrak's settings window would be.
-class TopWindow {
+// A dialog of this process: another test, run beside this one, may show the same caption.
+WindowStep Ours(const std::string& caption, std::vector<std::string> typed, int button) {
+    return {"#32770", caption, std::move(typed), button, GetCurrentProcessId()};
+}
+
+// A shown top-level window of this thread, as Zibrak's settings window would be; it counts
+// the input and the other messages that reach it.
+class ZibrakWindow {
 public:
-    TopWindow()
-        : window_(CreateWindowExA(0, "STATIC", "zibrak", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
-                                  10, 200, 100, nullptr, nullptr, nullptr, nullptr)) {}
-    ~TopWindow() { DestroyWindow(window_); }
-    TopWindow(const TopWindow&) = delete;
-    TopWindow& operator=(const TopWindow&) = delete;
+    ZibrakWindow() {
+        WNDCLASSA type{};
+        type.lpfnWndProc = Count;
+        type.hInstance = GetModuleHandleA(nullptr);
+        type.lpszClassName = "ZibrakTestWindow";
+        RegisterClassA(&type);  // fails harmlessly when already registered
+        window_ = CreateWindowExA(0, type.lpszClassName, "zibrak", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                  10, 10, 200, 100, nullptr, nullptr, type.hInstance, nullptr);
+        SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~ZibrakWindow() { DestroyWindow(window_); }
+    ZibrakWindow(const ZibrakWindow&) = delete;
+    ZibrakWindow& operator=(const ZibrakWindow&) = delete;
     HWND get() const { return window_; }
+    int inputs = 0;
+    int others = 0;  // WM_APP
 
 private:
+    static LRESULT CALLBACK Count(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<ZibrakWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (self && (message == WM_KEYDOWN || message == WM_CHAR || message == WM_LBUTTONDOWN))
+            ++self->inputs;
+        if (self && message == WM_APP) ++self->others;
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
     HWND window_;
 };
 
@@ -61,9 +83,9 @@ bool Work(Progress& progress, DWORD ms, const WindowWatcher* watcher = nullptr) 
 
 TEST(StandinWindows, FailureBoxIsCaptionedWithTheDllAndSaysWhatFailed) {
     const std::string text = "書庫 C:\\in\\a.lzh の docs\\表.txt を展開できません。";
-    for (Dll dll : {Dll::Unlha, Dll::UnZip, Dll::Tar}) {
+    for (Dll dll : {Dll::Unlha, Dll::Tar}) {
         const char* caption = standin::IdentityOf(dll).fileName;
-        WindowWatcher watcher({{"#32770", caption, {}, IDOK}});
+        WindowWatcher watcher({Ours(caption, {}, IDOK)});
         standin::ShowFailure(dll, text);
         ASSERT_TRUE(watcher.wait()) << caption;
         const SeenWindow& box = watcher.visits()[0].before;
@@ -79,15 +101,15 @@ TEST(StandinWindows, ProgressStaysHiddenForAShortJob) {
     {
         Progress progress(Dll::Unlha, "C:\\in\\quick.lzh");
         EXPECT_TRUE(Work(progress, 300));
-        EXPECT_EQ(nullptr, FindShownWindow("#32770", kProgressCaption));
+        EXPECT_EQ(nullptr, FindShownWindow("#32770", kProgressCaption, GetCurrentProcessId()));
     }
-    EXPECT_EQ(nullptr, FindShownWindow("#32770", kProgressCaption));
+    EXPECT_EQ(nullptr, FindShownWindow("#32770", kProgressCaption, GetCurrentProcessId()));
 }
 
 TEST(StandinWindows, ProgressShowsTheArchiveTheEntryAndABarOnceTheJobTakesAWhile) {
     HWND shown = nullptr;
     {
-        WindowWatcher watcher({{"#32770", kProgressCaption, {}, 0}});
+        WindowWatcher watcher({Ours(kProgressCaption, {}, 0)});
         DWORD start = GetTickCount();
         Progress progress(Dll::Unlha, "C:\\in\\slow.lzh");
         ASSERT_TRUE(Work(progress, 0, &watcher));
@@ -113,7 +135,7 @@ TEST(StandinWindows, ProgressShowsTheArchiveTheEntryAndABarOnceTheJobTakesAWhile
 TEST(StandinWindows, CancelStopsTheJobFromTheButtonEscapeOrTheCloseBox) {
     enum How { Button, Escape, CloseBox };
     for (How how : {Button, Escape, CloseBox}) {
-        WindowWatcher watcher({{"#32770", kProgressCaption, {}, how == Button ? IDCANCEL : 0}});
+        WindowWatcher watcher({Ours(kProgressCaption, {}, how == Button ? IDCANCEL : 0)});
         Progress progress(Dll::Unlha, "C:\\in\\long.lzh");
         // The button is pressed while the job runs; the keys are sent once it was seen.
         bool stopped = !Work(progress, 0, &watcher);
@@ -136,9 +158,48 @@ TEST(StandinWindows, CancelStopsTheJobFromTheButtonEscapeOrTheCloseBox) {
     }
 }
 
+TEST(StandinWindows, ProgressOfACommandKeepsInputFromTheDisabledWindowsAndHandsBackActivation) {
+    ZibrakWindow zibrak;
+    SetForegroundWindow(zibrak.get());
+    SetActiveWindow(zibrak.get());
+    ASSERT_EQ(zibrak.get(), GetActiveWindow());
+    {
+        CommandScope command(Dll::Unlha);
+        ASSERT_TRUE(command.entered());
+        WindowWatcher watcher({Ours(kProgressCaption, {}, 0)});
+        Progress progress(Dll::Unlha, "C:\\in\\long.lzh");
+        ASSERT_TRUE(Work(progress, 0, &watcher));
+        ASSERT_TRUE(watcher.wait());
+
+        // A click or a key queued for the disabled window is dropped; other messages pass.
+        PostMessageA(zibrak.get(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        PostMessageA(zibrak.get(), WM_KEYDOWN, VK_RETURN, 1);
+        PostMessageA(zibrak.get(), WM_CHAR, 'a', 1);
+        PostMessageA(zibrak.get(), WM_APP, 0, 0);
+        EXPECT_TRUE(Work(progress, 300));
+        EXPECT_EQ(0, zibrak.inputs);
+        EXPECT_EQ(1, zibrak.others);
+
+        // Asked to quit meanwhile: the job stops, and the quit stays for the caller's loop.
+        PostQuitMessage(7);
+        EXPECT_FALSE(Work(progress, 2000));
+        MSG quit;
+        ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+        EXPECT_EQ(7u, quit.wParam);
+    }
+    EXPECT_TRUE(IsWindowEnabled(zibrak.get()));
+    // Unless a program beside this test took the foreground meanwhile.
+    HWND foreground = GetForegroundWindow();
+    DWORD process = 0;
+    GetWindowThreadProcessId(foreground, &process);
+    if (!foreground || process == GetCurrentProcessId()) {
+        EXPECT_EQ(zibrak.get(), GetActiveWindow());
+    }
+}
+
 TEST(StandinWindows, ACommandDisablesTheThreadsOtherWindowsAndGivesThemBack) {
-    TopWindow zibrak;
-    TopWindow alreadyDisabled;
+    ZibrakWindow zibrak;
+    ZibrakWindow alreadyDisabled;
     EnableWindow(alreadyDisabled.get(), FALSE);
     {
         CommandScope command(Dll::Unlha);
@@ -187,7 +248,7 @@ TEST(StandinWindows, TheDllRefusesASecondCommandWhileOneRuns) {
     }
     ASSERT_TRUE(WriteTextFile(dir / "big.bin", data));
 
-    TopWindow zibrak;
+    ZibrakWindow zibrak;
     std::atomic<bool> finished{false};
     int refused = -1;
     bool refusedWhileRunning = false;
@@ -213,8 +274,8 @@ TEST(StandinWindows, TheDllRefusesASecondCommandWhileOneRuns) {
 }
 
 TEST(StandinWindows, PasswordDialogAsksAgainUntilBothFieldsMatch) {
-    WindowWatcher watcher({{"#32770", kPasswordCaption, {"ひみつ", "ひみた"}, IDOK},
-                           {"#32770", kPasswordCaption, {"ひみつ", "ひみつ"}, IDOK}});
+    WindowWatcher watcher({Ours(kPasswordCaption, {"ひみつ", "ひみた"}, IDOK),
+                           Ours(kPasswordCaption, {"ひみつ", "ひみつ"}, IDOK)});
     std::string password = "stale";
     EXPECT_TRUE(AskPassword(Dll::UnZip, "C:\\in\\secret.zip", "docs\\memo.txt", true, password));
     ASSERT_TRUE(watcher.wait());
@@ -244,15 +305,18 @@ TEST(StandinWindows, PasswordDialogAsksAgainUntilBothFieldsMatch) {
 
 TEST(StandinWindows, PasswordDialogWithoutConfirmationHasOneFieldAndCancelGivesNothing) {
     {
-        WindowWatcher watcher({{"#32770", kPasswordCaption, {"abc"}, IDOK}});
+        // Two hundred double-byte characters: four hundred bytes come back whole.
+        std::string typed;
+        for (int i = 0; i < 200; ++i) typed += "ひ";
+        WindowWatcher watcher({Ours(kPasswordCaption, {typed}, IDOK)});
         std::string password;
         EXPECT_TRUE(AskPassword(Dll::UnZip, "C:\\in\\a.zip", "", false, password));
         ASSERT_TRUE(watcher.wait());
-        EXPECT_EQ("abc", password);
+        EXPECT_EQ(typed, password);
         EXPECT_EQ(1u, watcher.visits()[0].before.ofClass("Edit").size());
     }
     {
-        WindowWatcher watcher({{"#32770", kPasswordCaption, {"abc", "abc"}, IDCANCEL}});
+        WindowWatcher watcher({Ours(kPasswordCaption, {"abc", "abc"}, IDCANCEL)});
         std::string password = "stale";
         EXPECT_FALSE(AskPassword(Dll::UnZip, "C:\\in\\a.zip", "x.txt", true, password));
         ASSERT_TRUE(watcher.wait());

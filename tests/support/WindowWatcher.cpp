@@ -44,12 +44,21 @@ std::string TextOf(HWND window) {
 struct Search {
     const std::string* className;
     const std::string* caption;
+    DWORD processId;
     HWND found;
 };
 
+DWORD ProcessOf(HWND window) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process;
+}
+
 BOOL CALLBACK VisitTopWindow(HWND window, LPARAM param) {
     auto* search = reinterpret_cast<Search*>(param);
-    if (IsWindowVisible(window) && ClassOf(window) == *search->className &&
+    if (IsWindowVisible(window) &&
+        (search->processId == 0 || ProcessOf(window) == search->processId) &&
+        ClassOf(window) == *search->className &&
         CaptionOf(window) == *search->caption) {
         search->found = window;
         return FALSE;
@@ -125,8 +134,9 @@ std::string SeenWindow::allTexts() const {
     return all;
 }
 
-HWND FindShownWindow(const std::string& className, const std::string& caption) {
-    Search search{&className, &caption, nullptr};
+HWND FindShownWindow(const std::string& className, const std::string& caption,
+                     DWORD processId) {
+    Search search{&className, &caption, processId, nullptr};
     EnumWindows(VisitTopWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -185,7 +195,7 @@ void WindowWatcher::run() {
     for (const WindowStep& step : steps_) {
         HWND window = nullptr;
         while (!stop_ && GetTickCount() - start_ < timeoutMs_ &&
-               !(window = FindShownWindow(step.className, step.caption)))
+               !(window = FindShownWindow(step.className, step.caption, step.processId)))
             Sleep(kPollMs);
         if (!window) break;
         WindowVisit visit;

@@ -48,6 +48,9 @@ struct WindowStep {
     std::string caption;              // the whole caption
     std::vector<std::string> typed;   // put into the Edit controls, in order
     int button = 0;                   // then pressed (WM_COMMAND, BN_CLICKED); 0: none
+    // Only a window of this process (GetCurrentProcessId() for the test's own); 0: any.
+    // Tests run side by side, and another test's box may carry the same caption.
+    DWORD processId = 0;
 };
 
 struct WindowVisit {
@@ -87,8 +90,10 @@ private:
     std::thread thread_;
 };
 
-// The first shown top-level window of this class and caption, in any process; null if none.
-HWND FindShownWindow(const std::string& className, const std::string& caption);
+// The first shown top-level window of this class and caption, in the process processId (0:
+// any); null if none.
+HWND FindShownWindow(const std::string& className, const std::string& caption,
+                     DWORD processId = 0);
 // Reads a window and its controls.
 SeenWindow ReadWindow(HWND window);
 
