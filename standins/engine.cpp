@@ -35,7 +35,7 @@ const char kReasonNotArchive[] = "この DLL が読める書庫ではありま�
 const char kReasonOpen[] = "書庫を開けません";
 const char kReasonRead[] = "書庫を読み込めません";
 const char kReasonMemory[] = "メモリが足りません";
-const char kReasonUnsafeName[] = "展開先の外を指す名前なので展開しません";
+const char kReasonUnsafeName[] = "展開先の外や装置を指す名前なので展開しません";
 const char kReasonSymlink[] = "シンボリックリンクは作成しません";
 const char kReasonSpecial[] = "特殊ファイルは作成しません";
 const char kReasonLinkOutside[] = "リンク先がこの書庫で展開したファイルではないので作成しません";
@@ -201,27 +201,47 @@ std::string Utf8ToAnsiOr(const char* utf8) {
     return ToAnsi(wide.c_str());
 }
 
-// The entry's name (or link target) in the system code page. Every reader but RAR's is told
-// the header charset is the system code page (see openReader), so the wide form is the true
-// name; the narrow form libarchive offers goes through the C runtime's "C" locale, which
-// has no character above 0xFF. RAR 5 stores UTF-8 that libarchive cannot turn into a wide
-// form under that locale, so UTF-8 is the second choice.
-std::string NameOf(const wchar_t* wide, const char* utf8, const char* narrow) {
-    if (wide) return ToAnsi(wide);
-    if (utf8) return Utf8ToAnsiOr(utf8);
-    return narrow ? narrow : std::string();
+// True when bytes are well-formed UTF-8 with at least one character beyond ASCII. A
+// Shift-JIS name almost never is: its lead bytes 0x81-0x9F cannot start a UTF-8 sequence.
+bool IsMultibyteUtf8(const std::string& bytes) {
+    bool multibyte = false;
+    for (size_t i = 0; i < bytes.size();) {
+        unsigned char c = static_cast<unsigned char>(bytes[i]);
+        size_t n = c < 0x80 ? 0 : (c >= 0xC2 && c <= 0xDF) ? 1 : (c >= 0xE0 && c <= 0xEF) ? 2
+                 : (c >= 0xF0 && c <= 0xF4) ? 3 : 99;
+        if (n == 99) return false;
+        for (size_t k = 1; k <= n; ++k) {
+            if (i + k >= bytes.size() || (static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80)
+                return false;
+        }
+        multibyte = multibyte || n > 0;
+        i += n + 1;
+    }
+    return multibyte;
 }
 
-// RAR 1.5-4.x: libarchive turns every byte 0x5C of a name without a Unicode form into '/',
-// the trail byte of "表" (0x95 0x5C) included, before any conversion could know better. So
-// RAR gets no header charset: such a name comes through as its bytes (the "C" locale maps
-// bytes to the same code units), and a '/' right after a lead byte, never a trail byte of
-// its own, is put back to 0x5C. A name stored in Unicode has code units above 0xFF.
-std::string RarName(const wchar_t* wide, const char* narrow) {
+// The entry's name (or link target) in the system code page.
+//
+// libarchive hands names over in two ways. Converted ones (a ZIP name with the UTF-8 flag, a
+// RAR 5 or pax name, an LZH or CAB name read in the header charset we give) have a true
+// wide or UTF-8 form. Names it takes as bytes come through the C runtime's "C" locale, which
+// maps each byte to the code unit of the same value, so their wide form has nothing above
+// 0xFF and the narrow form is the stored bytes: a Shift-JIS name byte for byte, or the UTF-8
+// that tar and zip write on Linux, which is recognised and converted.
+//
+// The RAR 1.5-4.x reader, and the ZIP reader for a name made on MS-DOS with no '/', turn
+// every byte 0x5C into '/', the trail byte of "表" (0x95 0x5C) included. A '/' right after
+// a lead byte, never a trail byte of its own, is put back.
+std::string NameOf(const wchar_t* wide, const char* utf8, const char* narrow) {
     bool unicode = false;
     for (const wchar_t* p = wide; p && *p; ++p) unicode = unicode || *p > 0xFF;
-    if (unicode || !narrow) return NameOf(wide, nullptr, narrow);
+    if (unicode) return ToAnsi(wide);
+    if (!narrow) {
+        if (wide) return ToAnsi(wide);
+        return utf8 ? Utf8ToAnsiOr(utf8) : std::string();
+    }
     std::string name = narrow;
+    if (IsMultibyteUtf8(name)) return Utf8ToAnsiOr(name.c_str());
     for (size_t i = 0; i + 1 < name.size(); ++i) {
         if (!IsLeadByte(static_cast<unsigned char>(name[i]))) continue;
         if (name[i + 1] == '/') name[i + 1] = '\\';
@@ -316,10 +336,11 @@ private:
             fail(Make(std::string(), kReasonMemory, kErrorEnoughMemory));
             return false;
         }
-        // See NameOf: names are read in the system code page and handed over in UTF-16.
-        // Not RAR: see RarName. Formats this DLL does not register refuse it; no matter.
+        // See NameOf. LZH and CAB names are read in the system code page: both readers turn
+        // '\\' into '/' and need to know which 0x5C bytes are trail bytes. The others keep
+        // their bytes. A format this DLL does not register refuses the option; no matter.
         std::string charset = "CP" + std::to_string(GetACP());
-        for (const char* format : {"lha", "zip", "cab", "tar"})
+        for (const char* format : {"lha", "cab"})
             archive_read_set_format_option(a(), format, "hdrcharset", charset.c_str());
         archive_read_set_passphrase_callback(a(), this, &Extraction::passphrase);
         archive_read_set_read_callback(a(), &ReadSource);
@@ -351,9 +372,6 @@ private:
             const char* stored = archive_entry_pathname(entry);
             std::string s = stored && strcmp(stored, "data") != 0 ? stored : std::string();
             return LoneFileName(job_.archive, s);
-        }
-        if (formatBase() == ARCHIVE_FORMAT_RAR) {
-            return RarName(archive_entry_pathname_w(entry), archive_entry_pathname(entry));
         }
         return NameOf(archive_entry_pathname_w(entry), archive_entry_pathname_utf8(entry),
                       archive_entry_pathname(entry));
@@ -578,7 +596,7 @@ std::string LoneFileName(const std::string& archive, const std::string& storedNa
     size_t separator = LastSeparatorIndex(storedName);
     std::string stored =
         separator == std::string::npos ? storedName : storedName.substr(separator + 1);
-    if (!stored.empty()) return stored;
+    if (!stored.empty() && stored != "." && stored != "..") return stored;
     separator = LastSeparatorIndex(archive);
     std::string name = separator == std::string::npos ? archive : archive.substr(separator + 1);
     // Suffixes of compressed single files, as gzip -d, bunzip2, unxz and uncompress strip them.
