@@ -11,7 +11,7 @@ class CountingSink : public standin::ByteSink {
 public:
     bool write(const void*, size_t size) override {
         total += size;
-        return total < (64u << 20);  // refuse the rest of a bomb, as a full disk would
+        return total < (4u << 20);  // refuse the rest of a bomb, as a full disk would
     }
     uint64_t total = 0;
 };

@@ -91,6 +91,8 @@ struct Input {
 
 using arj_detail::Input;
 
+namespace {
+
 // MSB-first bits of one entry's data, limited to its packed size. Past the data it supplies
 // zero bits so look-ups may peek ahead; consuming one of them is an error.
 class ArjBits {
@@ -157,8 +159,6 @@ private:
     unsigned padding_ = 0;
     bool shortRead_ = false;
 };
-
-namespace {
 
 // A canonical Huffman code read MSB-first, as arj's tables are built: codes are given in
 // order of length, and within a length in order of symbol. A table of kFast bits serves the

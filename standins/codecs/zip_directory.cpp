@@ -1,5 +1,7 @@
 #include "standins/codecs/zip_directory.h"
 
+#include "standins/codecs/deflate64.h"
+
 #include <new>
 #include <vector>
 
@@ -188,6 +190,40 @@ CodecStatus ZipDirectory::locateData(const ZipEntry& entry, uint64_t& dataOffset
     if (at > size || entry.packedSize > size - at) return CodecStatus::truncated;
     dataOffset = at;
     return CodecStatus::ok;
+}
+
+CodecStatus ZipDirectory::extract(const ZipEntry& entry, ByteSink& sink) {
+    if (entry.encrypted()) return CodecStatus::encrypted;
+    if (entry.method != 0 && entry.method != 9) return CodecStatus::unsupportedMethod;
+    uint64_t at = 0;
+    CodecStatus status = locateData(entry, at);
+    if (status != CodecStatus::ok) return status;
+    RangeSource source(archive_, at, entry.packedSize);
+    CrcSink checked(sink);
+    try {
+        if (entry.method == 9) {
+            status = inflate64(source, checked, entry.originalSize);
+        } else if (entry.packedSize != entry.originalSize) {
+            status = CodecStatus::corruptHeader;
+        } else {
+            unsigned char buffer[16384];
+            size_t got = 0;
+            while (status == CodecStatus::ok) {
+                if (!source.read(buffer, sizeof buffer, got)) {
+                    status = CodecStatus::sourceFailed;
+                } else if (got == 0) {
+                    break;
+                } else if (!checked.write(buffer, got)) {
+                    status = CodecStatus::sinkRefused;
+                }
+            }
+        }
+    } catch (...) {
+        return CodecStatus::outOfMemory;  // only a sink throws
+    }
+    if (status != CodecStatus::ok) return status;
+    if (checked.count() != entry.originalSize) return CodecStatus::corruptData;
+    return checked.crc() == entry.crc32 ? CodecStatus::ok : CodecStatus::crcMismatch;
 }
 
 }  // namespace standin

@@ -52,6 +52,12 @@ public:
     // the end of the file) or sourceFailed.
     CodecStatus locateData(const ZipEntry& entry, uint64_t& dataOffset);
 
+    // Decodes a stored (0) or Deflate64 (9) entry to sink and checks its size and CRC-32:
+    // the entries libarchive cannot read. Returns ok, encrypted, unsupportedMethod (any
+    // other method), what locateData and inflate64 return, crcMismatch, or corruptData
+    // when the data is shorter than the declared size.
+    CodecStatus extract(const ZipEntry& entry, ByteSink& sink);
+
 private:
     RandomAccess& archive_;
     uint64_t count_ = 0;

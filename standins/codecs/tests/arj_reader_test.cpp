@@ -114,6 +114,14 @@ TEST_P(ArjMethods, DecodesWhatArjWroteByteForByte) {
 INSTANTIATE_TEST_SUITE_P(Methods, ArjMethods, ::testing::Values(0, 1, 2, 3, 4));
 
 TEST(ArjReader, FindsTheArchiveBehindAStubWithFalseStarts) {
+    // arj's own self-extracting archive: an executable, then the archive.
+    std::string sfx = makeArchive(1, "-je");
+    ASSERT_GT(sfx.size(), 2u);
+    EXPECT_NE(sfx.compare(0, 2, "\x60\xEA"), 0) << "no stub in front";
+    Walked fromSfx = walk(sfx);
+    EXPECT_EQ(fromSfx.last, CodecStatus::end);
+    EXPECT_EQ(fromSfx.files["text"], codec_test::sampleFiles()[4].bytes);
+
     std::string archive = makeArchive(1);
     ASSERT_FALSE(archive.empty());
     // A stub holding header ids: one with an impossible size, one whose CRC fails.
@@ -220,7 +228,7 @@ public:
     bool write(const void*, size_t) override { return false; }
 };
 
-TEST(ArjReader, ARefusingSinkAndAGarbledArchiveAreReported) {
+TEST(ArjReader, ARefusingSinkGarbledDataAndSplitEntriesAreReported) {
     std::string archive = makeArchive(3);
     ASSERT_FALSE(archive.empty());
     MemorySource source(archive.data(), archive.size());
@@ -239,6 +247,15 @@ TEST(ArjReader, ARefusingSinkAndAGarbledArchiveAreReported) {
     for (const auto& e : w.entries)
         if (e.second.fileType == ArjFileType::binary) EXPECT_TRUE(e.second.garbled()) << e.first;
     EXPECT_TRUE(w.files.count("one") == 0);
+
+    // The first volume of a split archive: whole entries decode, the split one says so.
+    std::string volume = makeArchive(0, "-v50k");
+    ASSERT_FALSE(volume.empty());
+    Walked v = walk(volume);
+    EXPECT_EQ(v.last, CodecStatus::end);
+    ASSERT_FALSE(v.extracts.empty());
+    EXPECT_EQ(v.extracts.back(), CodecStatus::multiVolume);
+    for (size_t i = 0; i + 1 < v.extracts.size(); ++i) EXPECT_EQ(v.extracts[i], CodecStatus::ok);
 }
 
 }  // namespace

@@ -31,8 +31,8 @@ struct Decoded {
     CodecStatus last = CodecStatus::ok;
 };
 
-// Reads every entry the way the stand-in does: stored entries copied, Deflate64 decoded,
-// and the CRC of each checked.
+// Reads every entry the way the stand-in does: stored and Deflate64 entries decoded, and the
+// size and CRC of each checked.
 Decoded readAll(const std::string& bytes, uint64_t* stub = nullptr) {
     Decoded result;
     MemoryRandomAccess archive(bytes.data(), bytes.size());
@@ -42,23 +42,8 @@ Decoded readAll(const std::string& bytes, uint64_t* stub = nullptr) {
     ZipEntry entry;
     while ((result.last = directory.next(entry)) == CodecStatus::ok) {
         result.entries[entry.name] = entry;
-        uint64_t at = 0;
-        if (directory.locateData(entry, at) != CodecStatus::ok) continue;
-        RangeSource source(archive, at, entry.packedSize);
         StringSink sink;
-        CrcSink checked(sink);
-        CodecStatus status = CodecStatus::unsupportedMethod;
-        if (entry.method == 9) {
-            status = inflate64(source, checked, entry.originalSize);
-        } else if (entry.method == 0) {
-            char buffer[4096];
-            size_t got = 0;
-            status = CodecStatus::ok;
-            while (source.read(buffer, sizeof buffer, got) && got > 0) checked.write(buffer, got);
-        }
-        if (status == CodecStatus::ok && checked.crc() == entry.crc32 &&
-            checked.count() == entry.originalSize)
-            result.files[entry.name] = sink.bytes;
+        if (directory.extract(entry, sink) == CodecStatus::ok) result.files[entry.name] = sink.bytes;
     }
     return result;
 }
@@ -84,12 +69,23 @@ TEST(ZipDeflate64, DecodesWhat7ZipWroteAlsoBehindAStub) {
     ASSERT_FALSE(zip.empty()) << "7zz failed";
     expectSampleFiles(readAll(zip), true);
 
-    // A self-extracting stub in front: stored offsets are now short by its length.
-    std::string stub = "MZ" + std::string(5000, '\x90') + "PK\x05\x06 not the end record";
+    // Info-ZIP's self-extracting stub in front: stored offsets are now short by its
+    // length, until zip -A adjusts them.
+    std::string stub;
+    ASSERT_TRUE(codec_test::readFile("/usr/bin/unzipsfx", stub));
+    stub += "PK\x05\x06 not the end record";
     uint64_t stubLength = 0;
     Decoded behind = readAll(stub + zip, &stubLength);
     EXPECT_EQ(stubLength, stub.size());
     expectSampleFiles(behind, true);
+
+    codec_test::TempDir dir;
+    codec_test::writeFile(dir.path() + "/t.exe", stub + zip);
+    ASSERT_EQ(codec_test::runIn(dir.path(), "zip -q -A t.exe"), 0);
+    std::string adjusted;
+    codec_test::readFile(dir.path() + "/t.exe", adjusted);
+    expectSampleFiles(readAll(adjusted, &stubLength), true);
+    EXPECT_EQ(stubLength, 0u);
 }
 
 TEST(ZipDeflate64, Zip64RecordsFromInfoZipAlsoBehindAStub) {
@@ -155,6 +151,38 @@ TEST(ZipDirectory, ReadsCraftedZip64FieldsAndFlags) {
         ASSERT_EQ(directory.locateData(entry, at), CodecStatus::ok);
         EXPECT_EQ(z.substr(at, 7), "stored!");
         EXPECT_EQ(directory.next(entry), CodecStatus::end);
+    }
+}
+
+TEST(ZipDirectory, ExtractChecksSizeAndCrcAndRefusesWhatItCannotRead) {
+    const std::string z = craftedZip64(7);
+    struct Case {
+        const char* what;
+        void (*change)(ZipEntry&, std::string&);
+        CodecStatus expected;
+    } cases[] = {
+        {"honest", [](ZipEntry&, std::string&) {}, CodecStatus::ok},
+        {"a flipped data byte", [](ZipEntry&, std::string& b) { b[b.find("stored!")] ^= 1; },
+         CodecStatus::crcMismatch},
+        {"encrypted", [](ZipEntry& e, std::string&) { e.flags |= 1; }, CodecStatus::encrypted},
+        {"deflate", [](ZipEntry& e, std::string&) { e.method = 8; },
+         CodecStatus::unsupportedMethod},
+        {"a 5 GiB stored size", [](ZipEntry& e, std::string&) { e.originalSize = 5ull << 30; },
+         CodecStatus::corruptHeader},
+        {"data past the end", [](ZipEntry& e, std::string&) { e.packedSize = 1000; },
+         CodecStatus::truncated},
+    };
+    for (const Case& c : cases) {
+        std::string bytes = z;
+        ZipEntry entry;
+        MemoryRandomAccess archive(bytes.data(), bytes.size());
+        ZipDirectory directory(archive);
+        ASSERT_EQ(directory.open(), CodecStatus::ok);
+        ASSERT_EQ(directory.next(entry), CodecStatus::ok);
+        c.change(entry, bytes);
+        StringSink sink;
+        EXPECT_EQ(directory.extract(entry, sink), c.expected) << c.what;
+        if (c.expected == CodecStatus::ok) EXPECT_EQ(sink.bytes, "stored!");
     }
 }
 
