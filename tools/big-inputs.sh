@@ -39,7 +39,7 @@ measure() {  # <label> <dll> <archive> <file extracted> <expected size> <check: 
     t1=$(date +%s.%N)
     peak=$(tr -d '\r' < "$work/run.log" | sed -n 's/^peak working set \([0-9]*\) KiB$/\1/p')
     if [ "$(stat -c %s "$work/x/$file" 2>/dev/null)" != "$expect" ]; then
-        ok="wrong size: $(stat -c %s "$work/x/$file" 2>&1)"
+        ok="wrong size: $(stat -c %s "$work/x/$file" 2>/dev/null || echo "no file"); $(tr -d '\r' < "$work/run.log" | head -3 | iconv -f CP932 -t UTF-8 -c)"
     elif [ "$check" = tail ] && ! tail -c $((1 << 20)) "$work/x/$file" | cmp -s - "$work/tail.bin"; then
         ok="tail differs"
     elif [ "$check" = zeros ] && ! cmp -s -n "$expect" "$work/x/$file" /dev/zero; then
@@ -47,7 +47,10 @@ measure() {  # <label> <dll> <archive> <file extracted> <expected size> <check: 
     fi
     printf '%-34s %10s %8s %8.1f %16s  %s\n' "$label" "$(($(stat -c %s "$archive") >> 20))" \
         "$result" "$(awk "BEGIN {print $t1 - $t0}")" "$(( ${peak:-0} >> 10 ))" "$ok"
-    [ -s "$work/dialogs.txt" ] && iconv -f CP932 -t UTF-8 "$work/dialogs.txt" && : > "$work/dialogs.txt"
+    if [ -s "$work/dialogs.txt" ]; then
+        iconv -f CP932 -t UTF-8 -c "$work/dialogs.txt"
+        : > "$work/dialogs.txt"
+    fi
     rm -rf "$work/x"
 }
 measure "2 GiB + 1 MiB sparse entry (tar)" Tar32.dll "$work/big.tar" big.bin "$size" tail

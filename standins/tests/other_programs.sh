@@ -106,6 +106,13 @@ for tool in gzip:gz bzip2:bz2 xz:xz compress:Z; do
     check "${tool%%:*} alone" Tar32.dll "$a/mixed.txt.${tool#*:}" "$work/expected-lone.txt"
 done
 
+# A lone file that begins with zeros, as disk images do (an ISO's first 32 KiB): its
+# first blocks look like the end of an empty tar, and a tar must not be taken for it.
+{ head -c 32768 /dev/zero; head -c 5000 /dev/urandom; } > "$work/image.iso"
+echo "F image.iso $(md5sum < "$work/image.iso" | cut -c1-32)" > "$work/expected-image.txt"
+gzip -c "$work/image.iso" > "$a/image.iso.gz"
+check "gzip alone, a file that begins with zeros" Tar32.dll "$a/image.iso.gz" "$work/expected-image.txt"
+
 # Samples of the source packages' test folders, compared with what a Linux reader of
 # their own makes of them: bsdtar for RAR, cabextract for CAB.
 tests=$(echo "$root"/build/deps/src/libarchive-*/libarchive/test)

@@ -113,14 +113,15 @@ int main(int argc, char** argv) {
             // a few password dialogs (asked again after a wrong password), and the failure box.
             using testing_support::WindowStep;
             const DWORD kWholeRun = 24 * 3600 * 1000;
-            WindowStep password{"#32770", kPasswordCaption, {}, IDCANCEL};
+            const DWORD self = GetCurrentProcessId();  // tests run side by side
+            WindowStep password{"#32770", kPasswordCaption, {}, IDCANCEL, self};
             if (options.answerPassword) {
                 password.typed = {options.password, options.password};
                 password.button = IDOK;
             }
             testing_support::WindowWatcher passwords({password, password, password}, kWholeRun);
             testing_support::WindowWatcher failure(
-                {{"#32770", FileNameOf(options.dll), {}, IDOK}}, kWholeRun);
+                {{"#32770", FileNameOf(options.dll), {}, IDOK, self}}, kWholeRun);
             char output[1024] = {};
             result = command(nullptr, text.c_str(), output, sizeof output);
             printf("%d %s\n", result, output);
