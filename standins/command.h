@@ -84,7 +84,7 @@ bool AcceptsArchive(Dll dll, const std::string& path);
 // naming every entry that failed. The result is kOk or the first failure's code.
 int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
                    const std::string& dest, bool overwrite, std::string& message,
-                   StoredCrc storedCrc = nullptr);
+                   StoredCrc storedCrc = nullptr, EnableReaders lone = nullptr);
 // Reports a failure of the command itself (no entry involved) in a message box; code.
 int Refuse(Dll dll, const std::string& archive, const char* reason, int code,
            std::string& message);

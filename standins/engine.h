@@ -33,6 +33,10 @@ struct ExtractJob {
     // A lone compressed file (libarchive's "raw" format) is named by LoneFileName.
     EnableReaders enable = nullptr;
     StoredCrc storedCrc = nullptr;
+    // The readers of a lone compressed file alone, tried when a compressed stream read as a
+    // tar holds no entry at all: data that begins with zero blocks (a disk image) reads as
+    // the end of an empty tar. Null: no second try.
+    EnableReaders lone = nullptr;
     // Called for each encrypted entry until it gives the right password; false gives up.
     std::function<bool(const std::string& entry, std::string& password)> askPassword;
     // Called as data is written; false stops the job (the user pressed Cancel).
@@ -68,5 +72,6 @@ bool EnableZipReaders(struct archive* reader);
 bool EnableCabReaders(struct archive* reader);
 bool EnableRarReaders(struct archive* reader);
 bool EnableTarReaders(struct archive* reader);
+bool EnableLoneFileReaders(struct archive* reader);  // the filters and "raw" only
 
 }  // namespace standin

@@ -26,6 +26,7 @@ bool ExtractArchive(Kind kind, const std::string& archive, const ExtractOptions&
     job.overwrite = options.overwrite;
     job.enable = enable;
     if (kind == Kind::Rar) job.storedCrc = &RarStoredCrc;
+    if (enable == &EnableTarReaders) job.lone = &EnableLoneFileReaders;
     return ExtractWithReaders(job).failures.empty();
 }
 
