@@ -43,7 +43,8 @@ Decoded readAll(const std::string& bytes, uint64_t* stub = nullptr) {
     while ((result.last = directory.next(entry)) == CodecStatus::ok) {
         result.entries[entry.name] = entry;
         StringSink sink;
-        if (directory.extract(entry, sink) == CodecStatus::ok) result.files[entry.name] = sink.bytes;
+        if (directory.extract(entry, sink) == CodecStatus::ok)
+            result.files[entry.name] = sink.bytes;
     }
     return result;
 }
