@@ -76,6 +76,13 @@ hostile() {
 
 hostile "truncated ZIP" UnZip32.dll truncated.zip any
 hostile "ZIP entry with a bad CRC" UnZip32.dll badcrc.zip good
+# ARJ's CRC is checked by the project's own decoder: a stored entry with one byte changed.
+mkdir -p "$work/arj" && printf 'good\n' > "$work/arj/good.txt" && seq 1 3000 > "$work/arj/damaged.txt"
+(cd "$work/arj" && arj a -m0 -y "$h/badcrc.arj" good.txt damaged.txt > /dev/null)
+python3 -c 'import sys; d = bytearray(open(sys.argv[1], "rb").read())
+d[d.index(b"1500\n")] ^= 1
+open(sys.argv[1], "wb").write(d)' "$h/badcrc.arj"
+hostile "ARJ entry with a bad CRC" Unarj32j.dll badcrc.arj good
 hostile "LZH with ..\\ names" Unlha32.dll dotdot.lzh good
 hostile "ZIP with ..\\ and ../ names" UnZip32.dll dotdot.zip good
 hostile "tar with a ../ name" Tar32.dll dotdot.tar good
