@@ -276,7 +276,8 @@ int UnknownCommand(Dll dll, const std::string& text, std::string& message) {
 
 int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
                    const std::string& dest, bool overwrite, std::string& message,
-                   StoredCrc storedCrc, WalkEntries walk, DecodeRefused decodeRefused) {
+                   StoredCrc storedCrc, WalkEntries walk, DecodeRefused decodeRefused,
+                   EnableReaders lone) {
     if (archive.empty() || dest.empty()) {
         return Refuse(dll, archive, kReasonArguments, kErrorCommandName, message);
     }
@@ -294,6 +295,7 @@ int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
     job.storedCrc = storedCrc;
     job.walk = walk;
     job.decodeRefused = decodeRefused;
+    job.lone = lone;
     CreateParents(job.destDir);
     ExtractResult result;
     {

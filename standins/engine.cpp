@@ -422,7 +422,11 @@ public:
         for (;;) {
             struct archive_entry* entry = nullptr;
             int r = archive_read_next_header(a(), &entry);
-            if (r == ARCHIVE_EOF) break;
+            if (r == ARCHIVE_EOF) {
+                emptyCompressedTar_ = first && formatBase() == ARCHIVE_FORMAT_TAR &&
+                                      archive_filter_code(a(), 0) != ARCHIVE_FILTER_NONE;
+                break;
+            }
             if (r == ARCHIVE_RETRY) continue;
             if (r == ARCHIVE_FATAL) {
                 // Nothing read yet: not this DLL's archive, or broken at its very start.
@@ -440,6 +444,9 @@ public:
             if (!extractEntry(entry, name)) break;
         }
     }
+
+    // A compressed stream that read as a tar without a single entry.
+    bool emptyCompressedTar() const { return emptyCompressedTar_; }
 
 private:
     struct archive* a() const { return reader_.get(); }
@@ -714,6 +721,7 @@ private:
         return skipData(name);
     }
 
+    bool emptyCompressedTar_ = false;
     const ExtractJob& job_;
     ExtractResult& result_;
     Source source_;
@@ -765,6 +773,12 @@ ExtractResult ExtractWithReaders(const ExtractJob& job) {
     try {
         Extraction extraction(job, result);
         extraction.run();
+        if (extraction.emptyCompressedTar() && job.lone && result.failures.empty()) {
+            ExtractJob lone = job;
+            lone.enable = job.lone;
+            lone.lone = nullptr;
+            return ExtractWithReaders(lone);
+        }
     } catch (const std::bad_alloc&) {
         Failure f;
         f.reason = kReasonMemory;

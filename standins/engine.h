@@ -61,6 +61,10 @@ struct ExtractJob {
     StoredCrc storedCrc = nullptr;
     DecodeRefused decodeRefused = nullptr;
     WalkEntries walk = nullptr;  // instead of enable: a decoder of our own
+    // The readers of a lone compressed file alone, tried when a compressed stream read as a
+    // tar holds no entry at all: data that begins with zero blocks (a disk image) reads as
+    // the end of an empty tar. Null: no second try.
+    EnableReaders lone = nullptr;
     // Called for each encrypted entry until it gives the right password; false gives up.
     std::function<bool(const std::string& entry, std::string& password)> askPassword;
     // Called as data is written; false stops the job (the user pressed Cancel).
@@ -106,5 +110,6 @@ bool EnableZipReaders(struct archive* reader);
 bool EnableCabReaders(struct archive* reader);
 bool EnableRarReaders(struct archive* reader);
 bool EnableTarReaders(struct archive* reader);
+bool EnableLoneFileReaders(struct archive* reader);  // the filters and "raw" only
 
 }  // namespace standin

@@ -17,4 +17,12 @@ bool EnableTarReaders(struct archive* reader) {
            archive_read_support_format_raw(reader) == ARCHIVE_OK;
 }
 
+bool EnableLoneFileReaders(struct archive* reader) {
+    return archive_read_support_filter_gzip(reader) == ARCHIVE_OK &&
+           archive_read_support_filter_bzip2(reader) == ARCHIVE_OK &&
+           archive_read_support_filter_xz(reader) == ARCHIVE_OK &&
+           archive_read_support_filter_compress(reader) == ARCHIVE_OK &&
+           archive_read_support_format_raw(reader) == ARCHIVE_OK;
+}
+
 }  // namespace standin

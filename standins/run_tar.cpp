@@ -29,7 +29,8 @@ int RunTar(const std::string& text, std::string& message) {
     }
     if (letters.find('x') != std::string::npos) {
         return ExtractCommand(dll, &EnableTarReaders, command.arg(1), command.arg(2), false,
-                              message);
+                              message, nullptr, nullptr, nullptr,
+                              &EnableLoneFileReaders);
     }
     return UnknownCommand(dll, text, message);
 }

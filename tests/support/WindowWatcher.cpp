@@ -186,6 +186,11 @@ bool WindowWatcher::wait() {
     return visits_.size() == steps_.size();
 }
 
+void WindowWatcher::stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+}
+
 void WindowWatcher::run() {
     for (const WindowStep& step : steps_) {
         HWND window = nullptr;

@@ -74,6 +74,8 @@ public:
     // window of this thread may be the one it acts on); then visits() is complete.
     // True when every step was carried out.
     bool wait();
+    // Stops watching at once, whatever steps remain; then visits() is complete.
+    void stop();
     const std::vector<WindowVisit>& visits() const { return visits_; }
 
 private:
