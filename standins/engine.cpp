@@ -45,7 +45,7 @@ const char kReasonMakeDir[] = "フォルダを作成できません";
 const char kReasonFolderInTheWay[] = "同じ名前のフォルダがあるので書き込めません";
 const char kReasonCancelled[] = "キャンセルされました";
 const char kReasonMultiVolume[] = "分割された書庫には対応していません";
-const char kFailureHeader[] = "書庫の展開中に問題がありました。";
+const char kFailureHeader[] = "書庫の処理中に問題がありました。";
 const char kArchiveLabel[] = "書庫: ";
 const char kMoreFailures[] = "ほか %u 件";
 
@@ -407,9 +407,11 @@ public:
             job_.walk(job_.archive, *this);
             return;
         }
-        source_.file.reset(CreateFileA(job_.archive.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                                       nullptr));
+        // Shared for writing too: an archive another program still holds open (a download
+        // being finished, an editor) is readable, as the archive test found it.
+        source_.file.reset(CreateFileA(job_.archive.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!source_.file.valid()) {
             fail(Make(std::string(), kReasonOpen, kErrorArcFileOpen));
             return;

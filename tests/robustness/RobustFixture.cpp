@@ -120,7 +120,55 @@ TEST(HoldingProcess, DISABLED_HoldsTheFileItIsGiven) {
     CloseHandle(release);
 }
 
+StandinBoxes::StandinBoxes() : thread_([this] { run(); }) {}
+
+StandinBoxes::~StandinBoxes() {
+    stop_ = true;
+    thread_.join();
+}
+
+std::vector<std::string> StandinBoxes::seen() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_;
+}
+
+BOOL CALLBACK StandinBoxes::Answer(HWND window, LPARAM self) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char className[32] = "";
+    char caption[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, caption, sizeof caption);
+    const std::string title = caption;
+    if (process != GetCurrentProcessId() || !IsWindowVisible(window) ||
+        std::string(className) != "#32770" || title.size() < 5 ||
+        lstrcmpiA(title.c_str() + title.size() - 4, ".dll") != 0)
+        return TRUE;
+    char text[1024] = "";
+    GetDlgItemTextA(window, 0xFFFF, text, sizeof text);  // a message box's text
+    auto* boxes = reinterpret_cast<StandinBoxes*>(self);
+    {
+        std::lock_guard<std::mutex> lock(boxes->mutex_);
+        boxes->seen_.push_back(title + ": " + text);
+    }
+    PostMessageA(window, WM_COMMAND, IDOK, 0);
+    return TRUE;
+}
+
+void StandinBoxes::run() {
+    while (!stop_) {
+        EnumWindows(Answer, reinterpret_cast<LPARAM>(this));
+        Sleep(50);
+    }
+}
+
+void RobustTest::SetUp() {
+    JobTest::SetUp();
+    standinBoxes.reset(new StandinBoxes);
+}
+
 void RobustTest::TearDown() {
+    standinBoxes.reset();
     // The work folder's own removal uses the ANSI calls, which stop at MAX_PATH.
     RemoveLongTree(work.path());
     LastMeltDirChoice = 0;  // the settings window's rows leave their choice behind

@@ -4,8 +4,12 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "jobs/tests/JobFixture.h"
@@ -48,8 +52,30 @@ private:
     bool held_ = false;
 };
 
+// The stand-in DLLs tell of their own failures in a message box captioned with the DLL's
+// name. While a test runs, this answers every such box of the test's process with OK, as a
+// person would, and keeps what each said, so that no row waits on a box nobody reads.
+class StandinBoxes {
+public:
+    StandinBoxes();
+    ~StandinBoxes();
+    StandinBoxes(const StandinBoxes&) = delete;
+    StandinBoxes& operator=(const StandinBoxes&) = delete;
+    // "<caption>: <text>" of each box answered so far.
+    std::vector<std::string> seen() const;
+
+private:
+    static BOOL CALLBACK Answer(HWND window, LPARAM self);
+    void run();
+    std::atomic<bool> stop_{false};
+    mutable std::mutex mutex_;
+    std::vector<std::string> seen_;
+    std::thread thread_;
+};
+
 class RobustTest : public job_tests::JobTest {
 protected:
+    void SetUp() override;
     void TearDown() override;
 
     // A path of exactly length bytes: folder, a padding part (split into components of at
@@ -74,6 +100,9 @@ protected:
 
 public:
     HookedPerson hooked;  // the rows' arrangements script it
+
+protected:
+    std::unique_ptr<StandinBoxes> standinBoxes;
 };
 
 // Everything below folder, sorted: "name;" per file and "name\\;" per empty folder, with
