@@ -25,6 +25,21 @@ start_session() {
     fi
     keep_prefix_to_itself
     use_japanese_fonts
+    [ "${1:-}" = headless ] && use_virtual_desktop
+    return 0
+}
+
+# Without a window manager, Wine waits up to two seconds for the X server each time a window
+# is hidden or destroyed. The headless runs therefore draw inside a Wine desktop of their own,
+# where windows come and go at once; a session with a real display keeps real windows.
+use_virtual_desktop() {
+    local marker=$ZIBRAK_WINEPREFIX/.zibrak-desktop
+    [ -f "$marker" ] && return
+    "$ZIBRAK_ROOT/tools/wine-run.sh" reg add 'HKCU\Software\Wine\Explorer' /v Desktop \
+        /d Default /f >/dev/null 2>&1 &&
+        "$ZIBRAK_ROOT/tools/wine-run.sh" reg add 'HKCU\Software\Wine\Explorer\Desktops' \
+            /v Default /d 1024x768 /f >/dev/null 2>&1 &&
+        touch "$marker"
 }
 
 # Wine has no MS Gothic fonts and would draw the dialog's "ＭＳ Ｐゴシック" with a wide
