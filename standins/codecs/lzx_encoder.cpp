@@ -26,8 +26,10 @@ enum BlockType { kVerbatim = 1, kAligned = 2, kUncompressed = 3 };
 
 // Match finding: how hard to look. Chains are cut at kMaxChain candidates, or earlier once
 // a match of kGoodLength is in hand; kNiceLength ends the search at once.
-const int kHashBits = 16;
-const int kMaxChain = 16;
+// Twenty hash bits: with a 2 MiB window, sixteen would keep every chain full of candidates
+// that share only the hash, which made data that does not compress the slowest to code.
+const int kHashBits = 20;
+const int kMaxChain = 32;
 const int kGoodLength = 32;
 const int kNiceLength = 96;
 // A three-byte match further away than this costs more than three literals.
