@@ -330,7 +330,7 @@ TEST(StandinDlls, UnrarAndUnarjExtractStoredEntriesAndKeepExistingFiles) {
         // The other DLL, given its own command, refuses the archive by its content.
         const Row& other = &row == &rows[0] ? rows[1] : rows[0];
         std::string elsewhere = dir / "other\\";
-        EXPECT_EQ(standin::kErrorNotArchive,
+        EXPECT_EQ(standin::kErrorNotArcFile,
                   Call(other.dll, Fill(other.templ, Quote(archive), Quote(elsewhere))))
             << row.label;
         EXPECT_FALSE(FileExists(elsewhere + "top.txt")) << row.label;
@@ -571,7 +571,8 @@ TEST(StandinDlls, ExtractionSkipsUnsafeNamesAndUndecodableEntries) {
     ASSERT_TRUE(ReadTextFile(zip, data));
     size_t central = data.find("PK\x01\x02");
     ASSERT_NE(std::string::npos, central);
-    data[central + 10] = 99;  // first entry: method 99
+    data[central + 10] = 99;  // first entry: method 99, in both its records
+    data[8] = 99;
     size_t third = data.find("third.txt");
     data[third + 9] ^= 0x20;  // third entry: its data no longer matches the CRC
     ASSERT_TRUE(WriteTextFile(zip, data));

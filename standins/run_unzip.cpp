@@ -1,0 +1,12 @@
+// UnZip32.dll's command: "-x <archive> <destination>", "-o" to replace existing files.
+#include "standins/command.h"
+
+namespace standin {
+
+int RunUnZip(const std::string& text, std::string& message) {
+    Command command = ParseCommand(text);
+    return ExtractCommand(Dll::UnZip, &EnableZipReaders, command.arg(0), command.arg(1),
+                          command.has("-o"), message);
+}
+
+}  // namespace standin
