@@ -1,0 +1,593 @@
+// LZH encoder: hash-chain match finding with one step of lazy evaluation, then static
+// Huffman blocks. Each block is a 16-bit count of codes, the code-length tree (19 symbols),
+// the character/length tree (510 symbols) written through it, the position tree, then the
+// codes; bits go most significant first.
+#include "standins/codecs/lzh_encoder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <queue>
+#include <utility>
+#include <vector>
+
+namespace standin {
+namespace {
+
+const int kMinMatch = 3;
+const int kMaxMatch = 256;
+const int kCharCodes = 256 + kMaxMatch - kMinMatch + 1;  // bytes, then lengths 3..256
+const int kPreCodes = 19;                                 // the code-length tree
+const int kPreCountBits = 5;
+const int kCharCountBits = 9;
+const int kMaxPosCodes = 17;
+// Decoders build their tables from codes of at most 16 bits.
+const int kMaxCodeLength = 16;
+const size_t kMaxBlockCodes = 65535;  // the block's count field is 16 bits
+// Block boundaries are weighed every this many codes: a block ends where a fresh set of
+// trees pays for itself (text followed by binary data, say).
+const size_t kSegmentCodes = 4096;
+
+// Match finding effort: chains followed per position, the length at which a match is good
+// enough to stop looking, and the length past which the next position is not tried.
+const int kMaxChain = 192;
+const int kNiceLength = 256;
+const int kLazyLimit = 64;
+// A three-byte match farther than this costs more bits than three literals.
+const int kFarThree = 4096;
+
+struct Shape {
+    int windowBits;
+    int posCodes;      // position codes: 0 for distance 1, else the bit length of distance-1
+    int posCountBits;  // width of the position tree's count field
+};
+
+Shape ShapeOf(LzhMethod method) {
+    switch (method) {
+    case LzhMethod::Lh5: return {13, 14, 4};
+    case LzhMethod::Lh6: return {15, 16, 5};
+    case LzhMethod::Lh7: break;
+    }
+    return {16, 17, 5};
+}
+
+int BitLength(unsigned value) {
+    int n = 0;
+    while (value) {
+        ++n;
+        value >>= 1;
+    }
+    return n;
+}
+
+// Code lengths of an optimal prefix code for freq[0..n), none longer than kMaxCodeLength;
+// symbols that never occur get 0. Returns how many symbols occur: with fewer than two no
+// tree is written and the one symbol (if any) keeps length 0, costing no bits.
+int BuildLengths(const uint32_t* freq, int n, uint8_t* len) {
+    std::fill(len, len + n, 0);
+    std::vector<int> used;
+    for (int i = 0; i < n; ++i)
+        if (freq[i]) used.push_back(i);
+    if (used.size() < 2) return static_cast<int>(used.size());
+
+    // Huffman's merging; every internal node gets a larger index than its children.
+    using Item = std::pair<uint64_t, int>;
+    std::priority_queue<Item, std::vector<Item>, std::greater<Item>> heap;
+    std::vector<int> parent(2 * n, -1);
+    for (int s : used) heap.push({freq[s], s});
+    int next = n;
+    while (heap.size() > 1) {
+        Item a = heap.top();
+        heap.pop();
+        Item b = heap.top();
+        heap.pop();
+        parent[a.second] = parent[b.second] = next;
+        heap.push({a.first + b.first, next++});
+    }
+    std::vector<int> depth(next, 0);
+    for (int node = next - 2; node >= 0; --node)
+        if (parent[node] >= 0) depth[node] = depth[parent[node]] + 1;
+
+    // Clamp to the longest allowed length, then lengthen shorter codes until the lengths
+    // describe a complete prefix code again (Kraft sum exactly one).
+    int count[kMaxCodeLength + 1] = {};
+    for (int s : used) ++count[std::min(depth[s], kMaxCodeLength)];
+    uint32_t kraft = 0;
+    for (int d = 1; d <= kMaxCodeLength; ++d) kraft += count[d] << (kMaxCodeLength - d);
+    while (kraft > (1u << kMaxCodeLength)) {
+        int d = kMaxCodeLength - 1;
+        while (count[d] == 0) --d;
+        --count[d];
+        count[d + 1] += 2;
+        --count[kMaxCodeLength];
+        --kraft;
+    }
+
+    // The most frequent symbols take the shortest codes.
+    std::stable_sort(used.begin(), used.end(),
+                     [freq](int a, int b) { return freq[a] > freq[b]; });
+    size_t at = 0;
+    for (int d = 1; d <= kMaxCodeLength; ++d)
+        for (int k = 0; k < count[d]; ++k) len[used[at++]] = static_cast<uint8_t>(d);
+    return static_cast<int>(used.size());
+}
+
+// Canonical codes: shorter codes first, and within a length in symbol order, which is how
+// LHA's decoders rebuild them from the lengths alone.
+void BuildCodes(const uint8_t* len, int n, uint16_t* code) {
+    uint32_t count[kMaxCodeLength + 2] = {};
+    for (int i = 0; i < n; ++i) ++count[len[i]];
+    uint32_t start[kMaxCodeLength + 2] = {};
+    for (int d = 1; d <= kMaxCodeLength; ++d) start[d + 1] = (start[d] + count[d]) << 1;
+    for (int i = 0; i < n; ++i) code[i] = len[i] ? static_cast<uint16_t>(start[len[i]]++) : 0;
+}
+
+class BitWriter {
+public:
+    void put(int bits, uint32_t value) {
+        acc_ = (acc_ << bits) | (value & ((1u << bits) - 1));
+        held_ += bits;
+        while (held_ >= 8) {
+            held_ -= 8;
+            bytes.push_back(static_cast<unsigned char>(acc_ >> held_));
+        }
+    }
+    // Pads the last byte with zero bits.
+    void finish() {
+        if (held_) put(8 - held_, 0);
+    }
+    std::vector<unsigned char> bytes;  // whole bytes not yet handed on
+
+private:
+    uint64_t acc_ = 0;
+    int held_ = 0;
+};
+
+// Counts bits instead of writing them, to weigh a block's trees.
+struct BitCounter {
+    void put(int bits, uint32_t) { total += bits; }
+    uint64_t total = 0;
+};
+
+// Walks the character tree's lengths as they are sent: each length n as symbol n + 2 of the
+// code-length tree, runs of zeros as symbols 0 (one), 1 (3 to 18, 4 bits) and 2 (20 and up,
+// 9 bits). emit(symbol, extraBits, extraValue).
+template <class Emit>
+void WalkCharLengths(const uint8_t* len, Emit&& emit) {
+    int n = kCharCodes;
+    while (n > 0 && len[n - 1] == 0) --n;
+    int i = 0;
+    while (i < n) {
+        int k = len[i++];
+        if (k != 0) {
+            emit(k + 2, 0, 0);
+            continue;
+        }
+        int run = 1;
+        while (i < n && len[i] == 0) {
+            ++i;
+            ++run;
+        }
+        if (run <= 2) {
+            for (int r = 0; r < run; ++r) emit(0, 0, 0);
+        } else if (run <= 18) {
+            emit(1, 4, run - 3);
+        } else if (run == 19) {
+            emit(0, 0, 0);
+            emit(1, 4, 15);
+        } else {
+            emit(2, kCharCountBits, run - 20);
+        }
+    }
+}
+
+// The lengths of the code-length tree or of the position tree: a count, then three bits per
+// length with lengths of 7 and more continued in unary. After the code-length tree's third
+// entry, two bits skip up to three zero lengths.
+template <class Bits>
+void WriteLengths(Bits& w, const uint8_t* len, int n, int countBits, int special) {
+    while (n > 0 && len[n - 1] == 0) --n;
+    w.put(countBits, n);
+    int i = 0;
+    while (i < n) {
+        int k = len[i++];
+        if (k <= 6)
+            w.put(3, k);
+        else
+            w.put(k - 3, (1u << (k - 3)) - 2);
+        if (i == special) {
+            int from = i;
+            while (i < 6 && i < n && len[i] == 0) ++i;
+            w.put(2, i - from);
+        }
+    }
+}
+
+struct Trees {
+    uint8_t charLen[kCharCodes];
+    uint16_t charCode[kCharCodes];
+    int charSingle = -1;  // the block's only symbol, sent without a tree
+    uint8_t preLen[kPreCodes];
+    uint16_t preCode[kPreCodes];
+    int preSingle = -1;
+    uint8_t posLen[kMaxPosCodes];
+    uint16_t posCode[kMaxPosCodes];
+    int posSingle = -1;
+};
+
+int OnlySymbol(const uint32_t* freq, int n) {
+    for (int i = 0; i < n; ++i)
+        if (freq[i]) return i;
+    return 0;
+}
+
+void BuildTrees(const uint32_t* charFreq, const uint32_t* posFreq, int posCodes, Trees& t) {
+    if (BuildLengths(charFreq, kCharCodes, t.charLen) < 2) {
+        t.charSingle = OnlySymbol(charFreq, kCharCodes);
+        std::fill(t.preLen, t.preLen + kPreCodes, 0);
+    } else {
+        t.charSingle = -1;
+        uint32_t preFreq[kPreCodes] = {};
+        WalkCharLengths(t.charLen, [&](int symbol, int, int) { ++preFreq[symbol]; });
+        t.preSingle = BuildLengths(preFreq, kPreCodes, t.preLen) < 2
+                          ? OnlySymbol(preFreq, kPreCodes)
+                          : -1;
+    }
+    BuildCodes(t.charLen, kCharCodes, t.charCode);
+    BuildCodes(t.preLen, kPreCodes, t.preCode);
+    t.posSingle = BuildLengths(posFreq, posCodes, t.posLen) < 2 ? OnlySymbol(posFreq, posCodes)
+                                                                 : -1;
+    BuildCodes(t.posLen, posCodes, t.posCode);
+}
+
+template <class Bits>
+void WriteTrees(Bits& w, const Trees& t, const Shape& shape) {
+    if (t.charSingle >= 0) {
+        w.put(kPreCountBits, 0);
+        w.put(kPreCountBits, 0);
+        w.put(kCharCountBits, 0);
+        w.put(kCharCountBits, t.charSingle);
+    } else {
+        if (t.preSingle >= 0) {
+            w.put(kPreCountBits, 0);
+            w.put(kPreCountBits, t.preSingle);
+        } else {
+            WriteLengths(w, t.preLen, kPreCodes, kPreCountBits, 3);
+        }
+        int n = kCharCodes;
+        while (n > 0 && t.charLen[n - 1] == 0) --n;
+        w.put(kCharCountBits, n);
+        WalkCharLengths(t.charLen, [&](int symbol, int extraBits, int extra) {
+            w.put(t.preLen[symbol], t.preCode[symbol]);
+            if (extraBits) w.put(extraBits, extra);
+        });
+    }
+    if (t.posSingle >= 0) {
+        w.put(shape.posCountBits, 0);
+        w.put(shape.posCountBits, t.posSingle);
+    } else {
+        WriteLengths(w, t.posLen, shape.posCodes, shape.posCountBits, -1);
+    }
+}
+
+struct Frequencies {
+    uint32_t chars[kCharCodes];
+    uint32_t positions[kMaxPosCodes];
+    void clear() {
+        std::fill(chars, chars + kCharCodes, 0);
+        std::fill(positions, positions + kMaxPosCodes, 0);
+    }
+    void add(const Frequencies& other) {
+        for (int i = 0; i < kCharCodes; ++i) chars[i] += other.chars[i];
+        for (int i = 0; i < kMaxPosCodes; ++i) positions[i] += other.positions[i];
+    }
+};
+
+// The exact size in bits of a block with these frequencies and trees.
+uint64_t BlockBits(const Frequencies& f, const Trees& t, const Shape& shape) {
+    BitCounter counter;
+    WriteTrees(counter, t, shape);
+    uint64_t bits = 16 + counter.total;
+    for (int i = 0; i < kCharCodes; ++i) bits += uint64_t(f.chars[i]) * t.charLen[i];
+    for (int p = 0; p < shape.posCodes; ++p)
+        bits += uint64_t(f.positions[p]) * (t.posLen[p] + (p > 1 ? p - 1 : 0));
+    return bits;
+}
+
+uint64_t EstimateBlockBits(const Frequencies& f, const Shape& shape) {
+    Trees t;
+    BuildTrees(f.chars, f.positions, shape.posCodes, t);
+    return BlockBits(f, t, shape);
+}
+
+// A code as kept until its block is written: the character/length symbol in the low 16
+// bits, distance - 1 in the high 16.
+using Token = uint32_t;
+
+class Encoder {
+public:
+    Encoder(LzhMethod method, ByteSource& source, ByteSink& sink, uint64_t limit)
+        : shape_(ShapeOf(method)),
+          window_(1 << shape_.windowBits),
+          // Keeps a whole window behind the current position and a long look ahead.
+          buffer_(2 * window_ + 2 * kMaxMatch),
+          head_(size_t(1) << kHashBits, -1),
+          prev_(window_, -1),
+          source_(source),
+          sink_(sink),
+          limit_(limit) {
+        tokens_.reserve(kMaxBlockCodes + kSegmentCodes);
+        block_.clear();
+        segment_.clear();
+    }
+
+    LzhResult run() {
+        parse();
+        if (result_.status == LzhStatus::Ok && closeSegment(true)) {
+            bits_.finish();
+            drain();
+        }
+        return result_;
+    }
+
+private:
+    static const int kHashBits = 16;
+
+    void parse() {
+        if (!fill()) return;
+        bool pending = false;  // a match (or literal) found at pos_ - 1 awaits its decision
+        int prevLength = 0;
+        int prevDistance = 0;
+        for (;;) {
+            if (end_ - pos_ <= kMaxMatch && !atEnd_) {
+                slide();
+                if (!fill()) return;
+            }
+            if (pos_ >= end_) break;
+            int distance = 0;
+            int length = pending && prevLength >= kLazyLimit ? 0 : findMatch(pos_, distance);
+            insert(pos_);
+            if (pending) {
+                if (prevLength >= kMinMatch && length <= prevLength) {
+                    if (!addMatch(prevLength, prevDistance)) return;
+                    int stop = pos_ - 1 + prevLength;
+                    for (int p = pos_ + 1; p < stop; ++p) insert(p);
+                    pos_ = stop;
+                    pending = false;
+                    continue;
+                }
+                if (!addLiteral(buffer_[pos_ - 1])) return;
+            }
+            pending = true;
+            prevLength = length;
+            prevDistance = distance;
+            ++pos_;
+        }
+        if (pending) {
+            if (prevLength >= kMinMatch)
+                addMatch(prevLength, prevDistance);
+            else
+                addLiteral(buffer_[pos_ - 1]);
+        }
+    }
+
+    // Reads until the buffer is full or the source ends.
+    bool fill() {
+        while (!atEnd_ && end_ < static_cast<int>(buffer_.size())) {
+            size_t got = 0;
+            if (!source_.read(&buffer_[end_], buffer_.size() - end_, got)) {
+                result_.status = LzhStatus::SourceFailed;
+                return false;
+            }
+            if (got == 0) {
+                atEnd_ = true;
+                break;
+            }
+            result_.crc = LzhCrc16(&buffer_[end_], got, result_.crc);
+            result_.originalSize += got;
+            end_ += static_cast<int>(got);
+        }
+        return true;
+    }
+
+    // Drops the oldest window's worth of bytes once the position has passed two windows.
+    void slide() {
+        if (pos_ < 2 * window_) return;
+        std::memmove(&buffer_[0], &buffer_[window_], end_ - window_);
+        end_ -= window_;
+        pos_ -= window_;
+        for (int& p : head_) p = p >= window_ ? p - window_ : -1;
+        for (int& p : prev_) p = p >= window_ ? p - window_ : -1;
+    }
+
+    unsigned hashAt(int pos) const {
+        uint32_t v = buffer_[pos] | buffer_[pos + 1] << 8 | buffer_[pos + 2] << 16;
+        return (v * 2654435761u) >> (32 - kHashBits);
+    }
+
+    void insert(int pos) {
+        if (pos + kMinMatch > end_) return;
+        unsigned h = hashAt(pos);
+        prev_[pos & (window_ - 1)] = head_[h];
+        head_[h] = pos;
+    }
+
+    // The longest earlier match for pos, through the hash chain of its first three bytes.
+    // Distances stop one short of the window: some decoders keep exactly a window of history.
+    int findMatch(int pos, int& distance) {
+        int available = std::min(kMaxMatch, end_ - pos);
+        if (available < kMinMatch) return 0;
+        const unsigned char* here = &buffer_[pos];
+        int oldest = pos - (window_ - 1);
+        int best = kMinMatch - 1;
+        int chain = kMaxChain;
+        for (int cur = head_[hashAt(pos)]; cur >= 0 && cur >= oldest && chain-- > 0;
+             cur = prev_[cur & (window_ - 1)]) {
+            const unsigned char* there = &buffer_[cur];
+            if (there[best] != here[best] || there[0] != here[0] || there[1] != here[1])
+                continue;
+            int n = 2;
+            while (n < available && there[n] == here[n]) ++n;
+            if (n > best) {
+                best = n;
+                distance = pos - cur;
+                if (n >= kNiceLength || n >= available) break;
+            }
+        }
+        if (best < kMinMatch || (best == kMinMatch && distance > kFarThree)) return 0;
+        return best;
+    }
+
+    bool addLiteral(int byte) {
+        ++segment_.chars[byte];
+        tokens_.push_back(static_cast<Token>(byte));
+        return tokens_.size() - segmentStart_ < kSegmentCodes || closeSegment(false);
+    }
+
+    bool addMatch(int length, int distance) {
+        int symbol = length - kMinMatch + 256;
+        unsigned position = static_cast<unsigned>(distance - 1);
+        ++segment_.chars[symbol];
+        ++segment_.positions[BitLength(position)];
+        tokens_.push_back(static_cast<Token>(symbol) | position << 16);
+        return tokens_.size() - segmentStart_ < kSegmentCodes || closeSegment(false);
+    }
+
+    // Decides whether the codes gathered since the last decision join the current block or
+    // start a new one; on the last call writes whatever is left.
+    bool closeSegment(bool last) {
+        if (segmentStart_ > 0) {
+            bool split = tokens_.size() > kMaxBlockCodes;
+            if (!split) {
+                Frequencies joined = block_;
+                joined.add(segment_);
+                uint64_t together = EstimateBlockBits(joined, shape_);
+                uint64_t apart = EstimateBlockBits(block_, shape_) + EstimateBlockBits(segment_, shape_);
+                split = apart < together;
+            }
+            if (split) {
+                if (!writeBlock(segmentStart_, false)) return false;
+                tokens_.erase(tokens_.begin(), tokens_.begin() + segmentStart_);
+                block_.clear();
+            }
+        }
+        block_.add(segment_);
+        segment_.clear();
+        segmentStart_ = tokens_.size();
+        if (last && !tokens_.empty()) {
+            if (!writeBlock(tokens_.size(), true)) return false;
+            tokens_.clear();
+            segmentStart_ = 0;
+            block_.clear();
+        }
+        return true;
+    }
+
+    // Writes tokens_[0, count), whose frequencies are block_, and hands the bytes on.
+    bool writeBlock(size_t count, bool last) {
+        Trees t;
+        BuildTrees(block_.chars, block_.positions, shape_.posCodes, t);
+        if (last) {
+            // libarchive refuses a last block shorter than 64 bits (it takes what is left
+            // for stray bits after the end): codes that never occur lengthen its tree.
+            Frequencies padded = block_;
+            for (int symbol = kCharCodes - 1; symbol >= 0 && BlockBits(padded, t, shape_) < 64;
+                 --symbol) {
+                if (padded.chars[symbol]) continue;
+                padded.chars[symbol] = 1;
+                BuildTrees(padded.chars, padded.positions, shape_.posCodes, t);
+            }
+        }
+        bits_.put(16, static_cast<uint32_t>(count));
+        WriteTrees(bits_, t, shape_);
+        for (size_t i = 0; i < count; ++i) {
+            unsigned symbol = tokens_[i] & 0xFFFF;
+            bits_.put(t.charLen[symbol], t.charCode[symbol]);
+            if (symbol < 256) continue;
+            unsigned position = tokens_[i] >> 16;
+            int p = BitLength(position);
+            bits_.put(t.posLen[p], t.posCode[p]);
+            if (p > 1) bits_.put(p - 1, position);
+        }
+        return drain();
+    }
+
+    bool drain() {
+        std::vector<unsigned char>& bytes = bits_.bytes;
+        if (bytes.empty()) return true;
+        if (result_.packedSize + bytes.size() > limit_) {
+            result_.status = LzhStatus::OverLimit;
+            return false;
+        }
+        if (!sink_.write(bytes.data(), bytes.size())) {
+            result_.status = LzhStatus::SinkRefused;
+            return false;
+        }
+        result_.packedSize += bytes.size();
+        bytes.clear();
+        return true;
+    }
+
+    const Shape shape_;
+    const int window_;
+    std::vector<unsigned char> buffer_;
+    std::vector<int> head_;  // latest position of each hash, -1 for none
+    std::vector<int> prev_;  // the position before it with the same hash, by position % window
+    int pos_ = 0;
+    int end_ = 0;
+    bool atEnd_ = false;
+
+    std::vector<Token> tokens_;  // the current block's codes, then the segment's
+    size_t segmentStart_ = 0;
+    Frequencies block_;
+    Frequencies segment_;
+    BitWriter bits_;
+
+    ByteSource& source_;
+    ByteSink& sink_;
+    const uint64_t limit_;
+    LzhResult result_;
+};
+
+}  // namespace
+
+const char* LzhMethodId(LzhMethod method) {
+    switch (method) {
+    case LzhMethod::Lh5: return "-lh5-";
+    case LzhMethod::Lh6: return "-lh6-";
+    case LzhMethod::Lh7: break;
+    }
+    return "-lh7-";
+}
+
+uint16_t LzhCrc16(const void* data, size_t size, uint16_t crc) {
+    static const auto table = [] {
+        std::vector<uint16_t> t(256);
+        for (unsigned i = 0; i < 256; ++i) {
+            unsigned c = i;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xA001 : c >> 1;
+            t[i] = static_cast<uint16_t>(c);
+        }
+        return t;
+    }();
+    const unsigned char* p = static_cast<const unsigned char*>(data);
+    for (size_t i = 0; i < size; ++i) crc = static_cast<uint16_t>((crc >> 8) ^ table[(crc ^ p[i]) & 0xFF]);
+    return crc;
+}
+
+LzhResult EncodeLzh(LzhMethod method, ByteSource& source, ByteSink& sink,
+                    uint64_t packedLimit) {
+    // The encoder's tables are large; keep them off the caller's stack.
+    std::unique_ptr<Encoder> encoder(new Encoder(method, source, sink, packedLimit));
+    return encoder->run();
+}
+
+std::string EncodeLzh(LzhMethod method, const void* data, size_t size) {
+    MemorySource source(data, size);
+    StringSink sink;
+    EncodeLzh(method, source, sink);
+    return sink.bytes;
+}
+
+}  // namespace standin
