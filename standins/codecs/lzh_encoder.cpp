@@ -29,27 +29,32 @@ const size_t kMaxBlockCodes = 65535;  // the block's count field is 16 bits
 // trees pays for itself (text followed by binary data, say).
 const size_t kSegmentCodes = 4096;
 
-// Match finding effort: chains followed per position, the length at which a match is good
-// enough to stop looking, and the length past which the next position is not tried.
-const int kMaxChain = 192;
-const int kNiceLength = 256;
-const int kLazyLimit = 64;
-// A three-byte match farther than this costs more bits than three literals.
-const int kFarThree = 4096;
+// Match finding effort (the chain's length is the method's): chains are cut to a quarter
+// once a match this long is in hand, a match this long ends the search, and one this long
+// is taken whole without looking for others inside it.
+const int kGoodLength = 16;
+const int kNiceLength = 128;
+const int kLongMatch = 32;
+// Prices are in sixteenths of a bit; a code the statistics have not seen yet is priced as
+// a rare one.
+const int kPriceScale = 16;
+const int kUnseenBits = 12;
+const int kUnreached = 0x7FFFFFFF;
 
 struct Shape {
     int windowBits;
     int posCodes;      // position codes: 0 for distance 1, else the bit length of distance-1
     int posCountBits;  // width of the position tree's count field
+    int maxChain;      // hash chain entries tried per position: wider windows hold more
 };
 
 Shape ShapeOf(LzhMethod method) {
     switch (method) {
-    case LzhMethod::Lh5: return {13, 14, 4};
-    case LzhMethod::Lh6: return {15, 16, 5};
+    case LzhMethod::Lh5: return {13, 14, 4, 96};
+    case LzhMethod::Lh6: return {15, 16, 5, 64};
     case LzhMethod::Lh7: break;
     }
-    return {16, 17, 5};
+    return {16, 17, 5, 64};
 }
 
 int BitLength(unsigned value) {
@@ -310,16 +315,24 @@ public:
     Encoder(LzhMethod method, ByteSource& source, ByteSink& sink, uint64_t limit)
         : shape_(ShapeOf(method)),
           window_(1 << shape_.windowBits),
-          // Keeps a whole window behind the current position and a long look ahead.
-          buffer_(2 * window_ + 2 * kMaxMatch),
-          head_(size_t(1) << kHashBits, -1),
+          // A whole window behind the stretch being parsed, and the longest match after it.
+          buffer_(2 * window_ + kStretch + 2 * kMaxMatch),
+          head3_(size_t(1) << kHashBits, -1),
+          head4_(size_t(1) << kHashBits, -1),
           prev_(window_, -1),
+          cost_(kStretch + kMaxMatch + 1),
+          step_(kStretch + kMaxMatch + 1),
           source_(source),
           sink_(sink),
           limit_(limit) {
         tokens_.reserve(kMaxBlockCodes + kSegmentCodes);
         block_.clear();
         segment_.clear();
+        // Until the first statistics: literals of 8 bits, lengths of 7, position codes of 4.
+        literalPrice_ = 8 * kPriceScale;
+        for (int i = 0; i < kCharCodes; ++i) charPrice_[i] = (i < 256 ? 8 : 7) * kPriceScale;
+        for (int p = 0; p < kMaxPosCodes; ++p)
+            posPrice_[p] = (4 + (p > 1 ? p - 1 : 0)) * kPriceScale;
     }
 
     LzhResult run() {
@@ -333,42 +346,84 @@ public:
 
 private:
     static const int kHashBits = 16;
+    // The input is parsed in stretches of this many bytes: within one the cheapest sequence
+    // of literals and matches is chosen at the current prices.
+    static const int kStretch = 4096;
 
+    struct Match {
+        int length;
+        int distance;  // 0 for a literal
+    };
+
+    // Chooses the codes for the input stretch by stretch: for every position the matches
+    // the hash chains offer, then the cheapest way from the stretch's start to its end.
     void parse() {
         if (!fill()) return;
-        bool pending = false;  // a match (or literal) found at pos_ - 1 awaits its decision
-        int prevLength = 0;
-        int prevDistance = 0;
+        Match found[kMaxMatch];
+        std::vector<Match> codes;
         for (;;) {
-            if (end_ - pos_ <= kMaxMatch && !atEnd_) {
+            if (!atEnd_ && end_ - pos_ < kStretch + kMaxMatch) {
                 slide();
                 if (!fill()) return;
             }
             if (pos_ >= end_) break;
-            int distance = 0;
-            int length = pending && prevLength >= kLazyLimit ? 0 : findMatch(pos_, distance);
-            insert(pos_);
-            if (pending) {
-                if (prevLength >= kMinMatch && length <= prevLength) {
-                    if (!addMatch(prevLength, prevDistance)) return;
-                    int stop = pos_ - 1 + prevLength;
-                    for (int p = pos_ + 1; p < stop; ++p) insert(p);
-                    pos_ = stop;
-                    pending = false;
-                    continue;
+            int n = std::min(kStretch, end_ - pos_);
+            std::fill(cost_.begin(), cost_.begin() + n + kMaxMatch + 1, kUnreached);
+            cost_[0] = 0;
+            for (int i = 0; i < n; ++i) {
+                if (cost_[i] == kUnreached) continue;
+                int at = pos_ + i;
+                insertUpTo(at);
+                int count = findMatches(at, found);
+                insertUpTo(at + 1);
+                int base = cost_[i];
+                relax(i + 1, base + charPrice_[buffer_[at]], {1, 0});
+                int length = kMinMatch;
+                for (int k = 0; k < count; ++k) {
+                    int position = posPrice_[BitLength(found[k].distance - 1)];
+                    for (; length <= found[k].length; ++length)
+                        relax(i + length,
+                              base + charPrice_[length - kMinMatch + 256] + position,
+                              {length, found[k].distance});
                 }
-                if (!addLiteral(buffer_[pos_ - 1])) return;
+                // A long match is taken whole, without looking for others inside it: long
+                // runs would otherwise cost a full search per byte.
+                if (count && found[count - 1].length >= kLongMatch) {
+                    const Match& longest = found[count - 1];
+                    std::fill(cost_.begin() + i + 1, cost_.begin() + i + longest.length,
+                              kUnreached);
+                    cost_[i + longest.length] = base;
+                    step_[i + longest.length] = longest;
+                    insertUpTo(at + longest.length);
+                    i += longest.length - 1;
+                }
             }
-            pending = true;
-            prevLength = length;
-            prevDistance = distance;
-            ++pos_;
+            // Matches may run past the stretch: end where the cost per byte covered is best.
+            int stop = n;
+            for (int e = n + 1; e <= n + kMaxMatch && e <= end_ - pos_; ++e) {
+                if (cost_[e] == kUnreached) continue;
+                if (cost_[stop] == kUnreached ||
+                    int64_t(cost_[e]) - int64_t(e - n) * literalPrice_ < cost_[stop])
+                    stop = e;
+            }
+            codes.clear();
+            for (int e = stop; e > 0; e -= step_[e].length) codes.push_back(step_[e]);
+            int at = pos_;
+            for (auto c = codes.rbegin(); c != codes.rend(); ++c) {
+                bool added = c->distance ? addMatch(c->length, c->distance)
+                                         : addLiteral(buffer_[at]);
+                if (!added) return;
+                at += c->length;
+            }
+            insertUpTo(pos_ + stop);
+            pos_ += stop;
         }
-        if (pending) {
-            if (prevLength >= kMinMatch)
-                addMatch(prevLength, prevDistance);
-            else
-                addLiteral(buffer_[pos_ - 1]);
+    }
+
+    void relax(int to, int cost, Match step) {
+        if (cost < cost_[to]) {
+            cost_[to] = cost;
+            step_[to] = step;
         }
     }
 
@@ -397,46 +452,90 @@ private:
         std::memmove(&buffer_[0], &buffer_[window_], end_ - window_);
         end_ -= window_;
         pos_ -= window_;
-        for (int& p : head_) p = p >= window_ ? p - window_ : -1;
-        for (int& p : prev_) p = p >= window_ ? p - window_ : -1;
+        inserted_ -= window_;
+        for (std::vector<int>* table : {&head3_, &head4_, &prev_})
+            for (int& p : *table) p = p >= window_ ? p - window_ : -1;
     }
 
-    unsigned hashAt(int pos) const {
+    unsigned hash3(int pos) const {
         uint32_t v = buffer_[pos] | buffer_[pos + 1] << 8 | buffer_[pos + 2] << 16;
         return (v * 2654435761u) >> (32 - kHashBits);
     }
 
-    void insert(int pos) {
-        if (pos + kMinMatch > end_) return;
-        unsigned h = hashAt(pos);
-        prev_[pos & (window_ - 1)] = head_[h];
-        head_[h] = pos;
+    unsigned hash4(int pos) const {
+        uint32_t v = buffer_[pos] | buffer_[pos + 1] << 8 | buffer_[pos + 2] << 16 |
+                     uint32_t(buffer_[pos + 3]) << 24;
+        return (v * 2654435761u) >> (32 - kHashBits);
     }
 
-    // The longest earlier match for pos, through the hash chain of its first three bytes.
+    // Enters every position before limit in the hash tables, in order.
+    void insertUpTo(int limit) {
+        for (; inserted_ < limit; ++inserted_) {
+            int pos = inserted_;
+            if (pos + kMinMatch > end_) continue;
+            head3_[hash3(pos)] = pos;
+            if (pos + 4 > end_) continue;
+            unsigned h = hash4(pos);
+            prev_[pos & (window_ - 1)] = head4_[h];
+            head4_[h] = pos;
+        }
+    }
+
+    // The earlier matches for pos, each longer than the one before and the nearest of its
+    // length: the latest three-byte match, then what the chain of four-byte hashes offers.
     // Distances stop one short of the window: some decoders keep exactly a window of history.
-    int findMatch(int pos, int& distance) {
+    int findMatches(int pos, Match* found) {
         int available = std::min(kMaxMatch, end_ - pos);
         if (available < kMinMatch) return 0;
         const unsigned char* here = &buffer_[pos];
         int oldest = pos - (window_ - 1);
+        int count = 0;
         int best = kMinMatch - 1;
-        int chain = kMaxChain;
-        for (int cur = head_[hashAt(pos)]; cur >= 0 && cur >= oldest && chain-- > 0;
-             cur = prev_[cur & (window_ - 1)]) {
-            const unsigned char* there = &buffer_[cur];
-            if (there[best] != here[best] || there[0] != here[0] || there[1] != here[1])
-                continue;
-            int n = 2;
+        int near = head3_[hash3(pos)];
+        if (near >= 0 && near >= oldest && near < pos) {
+            const unsigned char* there = &buffer_[near];
+            int n = 0;
             while (n < available && there[n] == here[n]) ++n;
-            if (n > best) {
+            if (n >= kMinMatch) {
+                found[count++] = {n, pos - near};
                 best = n;
-                distance = pos - cur;
-                if (n >= kNiceLength || n >= available) break;
             }
         }
-        if (best < kMinMatch || (best == kMinMatch && distance > kFarThree)) return 0;
-        return best;
+        if (available < 4 || best >= available) return count;
+        int chain = best >= kGoodLength ? shape_.maxChain / 4 : shape_.maxChain;
+        for (int cur = head4_[hash4(pos)]; cur >= 0 && cur >= oldest && chain-- > 0;
+             cur = prev_[cur & (window_ - 1)]) {
+            const unsigned char* there = &buffer_[cur];
+            if (there[best] != here[best] || there[0] != here[0] || there[1] != here[1] ||
+                there[2] != here[2])
+                continue;
+            int n = 3;
+            while (n < available && there[n] == here[n]) ++n;
+            if (n <= best) continue;
+            found[count++] = {n, pos - cur};
+            best = n;
+            if (n >= kNiceLength || n >= available) break;
+            if (n >= kGoodLength && chain > shape_.maxChain / 4) chain = shape_.maxChain / 4;
+        }
+        return count;
+    }
+
+    // Takes the code lengths of the latest statistics as the prices of the codes to come.
+    void updatePrices(const Frequencies& f, const Trees& t) {
+        uint64_t literalBits = 0, literals = 0;
+        for (int i = 0; i < kCharCodes; ++i) {
+            int bits = t.charLen[i] ? t.charLen[i] : (f.chars[i] ? 1 : kUnseenBits);
+            charPrice_[i] = bits * kPriceScale;
+            if (i < 256) {
+                literalBits += uint64_t(f.chars[i]) * bits;
+                literals += f.chars[i];
+            }
+        }
+        literalPrice_ = literals ? int(literalBits * kPriceScale / literals) : 8 * kPriceScale;
+        for (int p = 0; p < shape_.posCodes; ++p) {
+            int bits = t.posLen[p] ? t.posLen[p] : (f.positions[p] ? 1 : kUnseenBits);
+            posPrice_[p] = (bits + (p > 1 ? p - 1 : 0)) * kPriceScale;
+        }
     }
 
     bool addLiteral(int byte) {
@@ -457,6 +556,9 @@ private:
     // Decides whether the codes gathered since the last decision join the current block or
     // start a new one; on the last call writes whatever is left.
     bool closeSegment(bool last) {
+        Trees latest;
+        BuildTrees(segment_.chars, segment_.positions, shape_.posCodes, latest);
+        updatePrices(segment_, latest);
         if (segmentStart_ > 0) {
             bool split = tokens_.size() > kMaxBlockCodes;
             if (!split) {
@@ -532,8 +634,12 @@ private:
     const Shape shape_;
     const int window_;
     std::vector<unsigned char> buffer_;
-    std::vector<int> head_;  // latest position of each hash, -1 for none
-    std::vector<int> prev_;  // the position before it with the same hash, by position % window
+    std::vector<int> head3_;  // latest position of each three-byte hash, -1 for none
+    std::vector<int> head4_;  // latest position of each four-byte hash, -1 for none
+    std::vector<int> prev_;   // the one before it with the same four-byte hash, by pos % window
+    int inserted_ = 0;        // positions before this one are in the tables
+    std::vector<int> cost_;   // cheapest price of reaching each byte of the stretch
+    std::vector<Match> step_;  // the code that reaches it at that price
     int pos_ = 0;
     int end_ = 0;
     bool atEnd_ = false;
@@ -543,6 +649,9 @@ private:
     Frequencies block_;
     Frequencies segment_;
     BitWriter bits_;
+    int literalPrice_;  // the average literal's
+    int charPrice_[kCharCodes];
+    int posPrice_[kMaxPosCodes];  // with the position's extra bits
 
     ByteSource& source_;
     ByteSink& sink_;
