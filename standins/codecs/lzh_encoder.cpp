@@ -66,9 +66,8 @@ int BitLength(unsigned value) {
     return n;
 }
 
-// Code lengths of an optimal prefix code for freq[0..n), none longer than kMaxCodeLength;
-// symbols that never occur get 0. Returns how many symbols occur: with fewer than two no
-// tree is written and the one symbol (if any) keeps length 0, costing no bits.
+// With fewer than two symbols no tree is written and the one symbol (if any) keeps length
+// 0, costing no bits.
 int BuildLengths(const uint32_t* freq, int n, uint8_t* len) {
     std::fill(len, len + n, 0);
     std::vector<int> used;
@@ -660,6 +659,10 @@ private:
 };
 
 }  // namespace
+
+int BuildLzhCodeLengths(const uint32_t* freq, int n, uint8_t* len) {
+    return BuildLengths(freq, n, len);
+}
 
 const char* LzhMethodId(LzhMethod method) {
     switch (method) {

@@ -44,4 +44,9 @@ LzhResult EncodeLzh(LzhMethod method, ByteSource& source, ByteSink& sink,
 // The same over bytes in memory, for tests and small inputs.
 std::string EncodeLzh(LzhMethod method, const void* data, size_t size);
 
+// The Huffman code lengths the blocks use, open for tests: those of a complete prefix code
+// for freq[0..n) with none longer than 16 bits (the longest code LHA's decoders accept),
+// 0 for symbols that never occur. Returns how many symbols occur.
+int BuildLzhCodeLengths(const uint32_t* freq, int n, uint8_t* len);
+
 }  // namespace standin

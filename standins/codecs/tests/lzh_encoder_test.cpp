@@ -151,6 +151,34 @@ TEST(LzhEncoder, StopsOnFailuresAndAtTheLimit) {
               LzhStatus::Ok);
 }
 
+// Fibonacci frequencies make Huffman's tree as deep as it gets: 30 symbols would need codes
+// of 29 bits, and decoders take 16 at most.
+TEST(LzhEncoder, CodeLengthsStayWithinSixteenBitsAndFormACompleteCode) {
+    uint32_t freq[40] = {};
+    uint32_t a = 1, b = 1;
+    for (int i = 0; i < 30; ++i) {
+        freq[i * 4 / 3] = a;  // with gaps: unused symbols keep length 0
+        uint32_t next = a + b;
+        a = b;
+        b = next;
+    }
+    uint8_t len[40];
+    ASSERT_EQ(standin::BuildLzhCodeLengths(freq, 40, len), 30);
+    uint64_t kraft = 0;  // in units of 2^-16
+    for (int i = 0; i < 40; ++i) {
+        EXPECT_EQ(len[i] == 0, freq[i] == 0) << i;
+        EXPECT_LE(len[i], 16) << i;
+        if (len[i]) kraft += uint64_t(1) << (16 - len[i]);
+        for (int j = 0; j < 40; ++j)
+            if (freq[i] && freq[j] > freq[i]) EXPECT_LE(len[j], len[i]) << i << " " << j;
+    }
+    EXPECT_EQ(kraft, uint64_t(1) << 16);
+
+    uint32_t one[3] = {0, 7, 0};
+    EXPECT_EQ(standin::BuildLzhCodeLengths(one, 3, len), 1);
+    EXPECT_EQ(len[1], 0);  // sent as the block's only symbol, without a tree
+}
+
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
