@@ -40,6 +40,10 @@ const int kLongMatch = 32;
 const int kPriceScale = 16;
 const int kUnseenBits = 12;
 const int kUnreached = 0x7FFFFFFF;
+// The input is parsed in stretches of this many bytes: within one the cheapest sequence of
+// literals and matches is chosen at the current prices.
+const int kStretch = 4096;
+const int kHashBits = 16;
 
 struct Shape {
     int windowBits;
@@ -344,11 +348,6 @@ public:
     }
 
 private:
-    static const int kHashBits = 16;
-    // The input is parsed in stretches of this many bytes: within one the cheapest sequence
-    // of literals and matches is chosen at the current prices.
-    static const int kStretch = 4096;
-
     struct Match {
         int length;
         int distance;  // 0 for a literal
