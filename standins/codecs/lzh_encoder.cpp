@@ -384,16 +384,13 @@ private:
                               base + charPrice_[length - kMinMatch + 256] + position,
                               {length, found[k].distance});
                 }
-                // A long match is taken whole, without looking for others inside it: long
-                // runs would otherwise cost a full search per byte.
+                // After a long match the search resumes at its end (relaxed above), without
+                // looking inside it: long runs would otherwise cost a full search per byte.
                 if (count && found[count - 1].length >= kLongMatch) {
-                    const Match& longest = found[count - 1];
-                    std::fill(cost_.begin() + i + 1, cost_.begin() + i + longest.length,
-                              kUnreached);
-                    cost_[i + longest.length] = base;
-                    step_[i + longest.length] = longest;
-                    insertUpTo(at + longest.length);
-                    i += longest.length - 1;
+                    int skip = found[count - 1].length;
+                    std::fill(cost_.begin() + i + 1, cost_.begin() + i + skip, kUnreached);
+                    insertUpTo(at + skip);
+                    i += skip - 1;
                 }
             }
             // Matches may run past the stretch: end where the cost per byte covered is best.
