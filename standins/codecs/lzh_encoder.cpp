@@ -1,5 +1,5 @@
-// LZH encoder: hash-chain match finding with one step of lazy evaluation, then static
-// Huffman blocks. Each block is a 16-bit count of codes, the code-length tree (19 symbols),
+// LZH encoder: hash-chain match finding, codes chosen by price over stretches of the input
+// (a generalised lazy evaluation), then static Huffman blocks. Each block is a 16-bit count of codes, the code-length tree (19 symbols),
 // the character/length tree (510 symbols) written through it, the position tree, then the
 // codes; bits go most significant first.
 #include "standins/codecs/lzh_encoder.h"
@@ -393,13 +393,17 @@ private:
                     i += skip - 1;
                 }
             }
-            // Matches may run past the stretch: end where the cost per byte covered is best.
-            int stop = n;
-            for (int e = n + 1; e <= n + kMaxMatch && e <= end_ - pos_; ++e) {
+            // Matches may run past the stretch: end where the cost is lowest, crediting
+            // each byte past the stretch at the price of a literal.
+            int stop = -1;
+            int64_t stopCost = 0;
+            for (int e = n; e <= n + kMaxMatch && e <= end_ - pos_; ++e) {
                 if (cost_[e] == kUnreached) continue;
-                if (cost_[stop] == kUnreached ||
-                    int64_t(cost_[e]) - int64_t(e - n) * literalPrice_ < cost_[stop])
+                int64_t c = int64_t(cost_[e]) - int64_t(e - n) * literalPrice_;
+                if (stop < 0 || c < stopCost) {
                     stop = e;
+                    stopCost = c;
+                }
             }
             codes.clear();
             for (int e = stop; e > 0; e -= step_[e].length) codes.push_back(step_[e]);
