@@ -70,6 +70,28 @@ int BitLength(unsigned value) {
     return n;
 }
 
+uint32_t Load32(const unsigned char* p) {
+    uint32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// How far a and b agree, counting on from `from` (known to agree) up to limit; a word at a
+// time where bytes are stored little end first, as on every machine the stand-ins run on.
+int CommonLength(const unsigned char* a, const unsigned char* b, int from, int limit) {
+    int n = from;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    for (; n + int(sizeof(size_t)) <= limit; n += int(sizeof(size_t))) {
+        size_t x, y;
+        std::memcpy(&x, a + n, sizeof x);
+        std::memcpy(&y, b + n, sizeof y);
+        if (x != y) return n + __builtin_ctzll(static_cast<unsigned long long>(x ^ y)) / 8;
+    }
+#endif
+    while (n < limit && a[n] == b[n]) ++n;
+    return n;
+}
+
 // With fewer than two symbols no tree is written and the one symbol (if any) keeps length
 // 0, costing no bits.
 int BuildLengths(const uint32_t* freq, int n, uint8_t* len) {
@@ -492,9 +514,7 @@ private:
         int best = kMinMatch - 1;
         int near = head3_[hash3(pos)];
         if (near >= 0 && near >= oldest && near < pos) {
-            const unsigned char* there = &buffer_[near];
-            int n = 0;
-            while (n < available && there[n] == here[n]) ++n;
+            int n = CommonLength(&buffer_[near], here, 0, available);
             if (n >= kMinMatch) {
                 found[count++] = {n, pos - near};
                 best = n;
@@ -502,14 +522,13 @@ private:
         }
         if (available < 4 || best >= available) return count;
         int chain = best >= kGoodLength ? shape_.maxChain / 4 : shape_.maxChain;
+        uint32_t first = Load32(here);
         for (int cur = head4_[hash4(pos)]; cur >= 0 && cur >= oldest && chain-- > 0;
              cur = prev_[cur & (window_ - 1)]) {
             const unsigned char* there = &buffer_[cur];
-            if (there[best] != here[best] || there[0] != here[0] || there[1] != here[1] ||
-                there[2] != here[2])
-                continue;
-            int n = 3;
-            while (n < available && there[n] == here[n]) ++n;
+            // Only a candidate that agrees at the length to beat can beat it.
+            if (there[best] != here[best] || Load32(there) != first) continue;
+            int n = CommonLength(there, here, 4, available);
             if (n <= best) continue;
             found[count++] = {n, pos - cur};
             best = n;
