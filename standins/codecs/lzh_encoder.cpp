@@ -583,7 +583,8 @@ private:
                 Frequencies joined = block_;
                 joined.add(segment_);
                 uint64_t together = EstimateBlockBits(joined, shape_);
-                uint64_t apart = EstimateBlockBits(block_, shape_) + EstimateBlockBits(segment_, shape_);
+                uint64_t apart =
+                    EstimateBlockBits(block_, shape_) + EstimateBlockBits(segment_, shape_);
                 split = apart < together;
             }
             if (split) {
@@ -611,8 +612,9 @@ private:
         if (last) {
             // libarchive refuses a last block shorter than 64 bits (it takes what is left
             // for stray bits after the end): codes that never occur lengthen its tree.
+            // Only the tree grows, so the block's real codes are what is counted.
             Frequencies padded = block_;
-            for (int symbol = kCharCodes - 1; symbol >= 0 && BlockBits(padded, t, shape_) < 64;
+            for (int symbol = kCharCodes - 1; symbol >= 0 && BlockBits(block_, t, shape_) < 64;
                  --symbol) {
                 if (padded.chars[symbol]) continue;
                 padded.chars[symbol] = 1;

@@ -96,6 +96,27 @@ TEST(LzhEncoder, RoundTripsThroughLibarchive) {
     }
 }
 
+// The smallest outputs are where the trees' short forms (one symbol, no tree) show, and
+// where libarchive is strictest about the end of the data.
+TEST(LzhEncoder, TinyInputsRoundTrip) {
+    std::string random = lzh_test::RandomBytes(16, 4);
+    for (LzhMethod m : kMethods) {
+        for (size_t size = 1; size <= 16; ++size) {
+            for (const std::string& data :
+                 {std::string(size, 'a'), random.substr(0, size),
+                  std::string("abababababababab").substr(0, size),
+                  std::string("\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f", 16).substr(0, size)}) {
+                std::string archive = lzh_test::LzhArchive({{"tiny", m, data}});
+                std::vector<std::string> contents;
+                std::string error;
+                EXPECT_TRUE(lzh_test::ReadWithLibarchive(archive, contents, error) &&
+                            contents.size() == 1 && contents[0] == data)
+                    << standin::LzhMethodId(m) << " " << size << " bytes: " << error;
+            }
+        }
+    }
+}
+
 TEST(LzhEncoder, StreamingMatchesTheSpanFormAndReportsSizes) {
     std::string data = lzh_test::MixedData(700000, 11);
     for (LzhMethod m : kMethods) {
