@@ -6,10 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <memory>
-#include <queue>
-#include <utility>
 #include <vector>
 
 namespace standin {
@@ -99,30 +96,32 @@ int BuildLengths(const uint32_t* freq, int n, uint8_t* len) {
     std::vector<int> used;
     for (int i = 0; i < n; ++i)
         if (freq[i]) used.push_back(i);
-    if (used.size() < 2) return static_cast<int>(used.size());
+    int m = static_cast<int>(used.size());
+    if (m < 2) return m;
+    std::stable_sort(used.begin(), used.end(),
+                     [freq](int a, int b) { return freq[a] < freq[b]; });
 
-    // Huffman's merging; every internal node gets a larger index than its children.
-    using Item = std::pair<uint64_t, int>;
-    std::priority_queue<Item, std::vector<Item>, std::greater<Item>> heap;
-    std::vector<int> parent(2 * n, -1);
-    for (int s : used) heap.push({freq[s], s});
-    int next = n;
-    while (heap.size() > 1) {
-        Item a = heap.top();
-        heap.pop();
-        Item b = heap.top();
-        heap.pop();
-        parent[a.second] = parent[b.second] = next;
-        heap.push({a.first + b.first, next++});
+    // Huffman's merging with two queues: the leaves in rising order of weight (nodes
+    // 0..m-1), and the merged nodes, which come out in rising order too (m..2m-2).
+    std::vector<uint64_t> weight(2 * m - 1);
+    std::vector<int> parent(2 * m - 1, 0);
+    for (int i = 0; i < m; ++i) weight[i] = freq[used[i]];
+    int leaf = 0, merged = m;
+    for (int node = m; node < 2 * m - 1; ++node) {
+        int pair[2];
+        for (int& pick : pair)
+            pick = leaf < m && (merged >= node || weight[leaf] <= weight[merged]) ? leaf++
+                                                                                 : merged++;
+        weight[node] = weight[pair[0]] + weight[pair[1]];
+        parent[pair[0]] = parent[pair[1]] = node;
     }
-    std::vector<int> depth(next, 0);
-    for (int node = next - 2; node >= 0; --node)
-        if (parent[node] >= 0) depth[node] = depth[parent[node]] + 1;
+    std::vector<int> depth(2 * m - 1, 0);
+    for (int node = 2 * m - 3; node >= 0; --node) depth[node] = depth[parent[node]] + 1;
 
     // Clamp to the longest allowed length, then lengthen shorter codes until the lengths
     // describe a complete prefix code again (Kraft sum exactly one).
     int count[kMaxCodeLength + 1] = {};
-    for (int s : used) ++count[std::min(depth[s], kMaxCodeLength)];
+    for (int i = 0; i < m; ++i) ++count[std::min(depth[i], kMaxCodeLength)];
     uint32_t kraft = 0;
     for (int d = 1; d <= kMaxCodeLength; ++d) kraft += count[d] << (kMaxCodeLength - d);
     while (kraft > (1u << kMaxCodeLength)) {
@@ -134,13 +133,11 @@ int BuildLengths(const uint32_t* freq, int n, uint8_t* len) {
         --kraft;
     }
 
-    // The most frequent symbols take the shortest codes.
-    std::stable_sort(used.begin(), used.end(),
-                     [freq](int a, int b) { return freq[a] > freq[b]; });
-    size_t at = 0;
+    // The most frequent symbols (the end of the sorted list) take the shortest codes.
+    int at = m;
     for (int d = 1; d <= kMaxCodeLength; ++d)
-        for (int k = 0; k < count[d]; ++k) len[used[at++]] = static_cast<uint8_t>(d);
-    return static_cast<int>(used.size());
+        for (int k = 0; k < count[d]; ++k) len[used[--at]] = static_cast<uint8_t>(d);
+    return m;
 }
 
 // Canonical codes: shorter codes first, and within a length in symbol order, which is how
@@ -577,22 +574,24 @@ private:
         Trees latest;
         BuildTrees(segment_.chars, segment_.positions, shape_.posCodes, latest);
         updatePrices(segment_, latest);
+        uint64_t segmentBits = BlockBits(segment_, latest, shape_);
+        uint64_t together = segmentBits;
         if (segmentStart_ > 0) {
             bool split = tokens_.size() > kMaxBlockCodes;
             if (!split) {
                 Frequencies joined = block_;
                 joined.add(segment_);
-                uint64_t together = EstimateBlockBits(joined, shape_);
-                uint64_t apart =
-                    EstimateBlockBits(block_, shape_) + EstimateBlockBits(segment_, shape_);
-                split = apart < together;
+                together = EstimateBlockBits(joined, shape_);
+                split = blockBits_ + segmentBits < together;
             }
             if (split) {
                 if (!writeBlock(segmentStart_, false)) return false;
                 tokens_.erase(tokens_.begin(), tokens_.begin() + segmentStart_);
                 block_.clear();
+                together = segmentBits;
             }
         }
+        blockBits_ = together;
         block_.add(segment_);
         segment_.clear();
         segmentStart_ = tokens_.size();
@@ -667,6 +666,7 @@ private:
     std::vector<Token> tokens_;  // the current block's codes, then the segment's
     size_t segmentStart_ = 0;
     Frequencies block_;
+    uint64_t blockBits_ = 0;  // what block_ would cost as one block
     Frequencies segment_;
     BitWriter bits_;
     int literalPrice_;  // the average literal's
