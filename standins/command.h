@@ -2,6 +2,7 @@
 // understands, the archive test, the journal and the self-extracting programs.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,11 @@ int GatherFromArgs(Dll dll, const Command& command, size_t first, std::vector<It
 int MakeSfx(Dll dll, const std::string& archive, const std::string& dir, std::string& message);
 // The result of writing an archive: kOk, or kErrorCannotWrite after a message box.
 int Written(Dll dll, const std::string& archive, bool ok, std::string& message);
+// Writes job.archive with writer under the DLL's progress window (write_command.cpp): kOk,
+// or the family's code for the failure after a message box naming the archive, the entry
+// and the reason (no box when the user cancelled).
+using ArchiveWriter = std::function<WriteResult(const WriteJob& job)>;
+int WriteCommand(Dll dll, WriteJob job, const ArchiveWriter& writer, std::string& message);
 // The result for a command text the DLL does not understand, after a message box.
 int UnknownCommand(Dll dll, const std::string& text, std::string& message);
 
