@@ -30,7 +30,7 @@ const size_t kSegmentCodes = 4096;
 // once a match this long is in hand, a match this long ends the search, and one this long
 // is taken whole without looking for others inside it.
 const int kGoodLength = 16;
-const int kNiceLength = 128;
+const int kNiceLength = 64;
 const int kLongMatch = 32;
 // Prices are in sixteenths of a bit; a code the statistics have not seen yet is priced as
 // a rare one.
