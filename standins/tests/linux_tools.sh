@@ -65,11 +65,12 @@ for round in "lh0|-jm0|-lh0-" "lh5|-jm2|-lh5-" "lh7|-jm4|-lh7-"; do
     run Unlha32.dll Unlha "a -x1 -r2 -a1 $switch \"$W\\out\\$name.lzh\" $files" ||
         fail "Unlha32 a $switch: $(cat "$work/run.log")"
     if lhasa t "$lzh" > "$work/lha.log" 2>&1; then pass "lha t ($name)"; else fail "lha t ($name)"; cat "$work/lha.log"; fi
-    methods=$(lhasa v "$lzh" | grep -a -E 'lines.txt|random.bin' | grep -ao -- '-lh.-' | tr '\n' ' ')
-    if [ "$methods" = "$method -lh0- " ]; then pass "$name: text $method, random data -lh0-"; else fail "$name methods: $methods"; lhasa v "$lzh"; fi
+    methods="$(lhasa v "$lzh" | grep -a lines.txt | grep -ao -- '-lh.-') $(lhasa v "$lzh" | grep -a random.bin | grep -ao -- '-lh.-')"
+    if [ "$methods" = "$method -lh0-" ]; then pass "$name: text $method, random data -lh0-"; else fail "$name methods: $methods"; lhasa v "$lzh"; fi
     mkdir -p "$work/x-$name" && (cd "$work/x-$name" && lhasa xq "$lzh")
     same_tree "lhasa extracts $name" "$work/expected.txt" "$work/x-$name"
-    mkdir -p "$work/j-$name" && (cd "$work/j-$name" && jlha xq "$lzh" > "$work/jlha.log" 2>&1)
+    # jlha's "y" reads the names as Shift-JIS and writes them in UTF-8.
+    mkdir -p "$work/j-$name" && (cd "$work/j-$name" && jlha xqy "$lzh" > "$work/jlha.log" 2>&1)
     same_tree "jlha extracts $name" "$work/expected.txt" "$work/j-$name"
 done
 
