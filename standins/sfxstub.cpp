@@ -46,11 +46,6 @@ private:
 
 int main(int argc, char** argv) {
     std::string self = OwnPath();
-    std::string archive;
-    if (self.empty() || !standin::ReadSfxPayload(self, archive)) {
-        fprintf(stderr, "no archive is attached to this program\n");
-        return 1;
-    }
     standin::ExtractJob job;
     if (argc > 1 && argv[1][0] != '\0') {
         job.destDir = argv[1];
@@ -63,8 +58,12 @@ int main(int argc, char** argv) {
         job.destDir += '\\';
     }
     TempFile temp;
-    if (temp.path().empty() || !standin::WriteFileAtomically(temp.path(), archive)) {
-        fprintf(stderr, "cannot write a temporary file\n");
+    if (temp.path().empty()) {
+        fprintf(stderr, "cannot make a temporary file\n");
+        return 1;
+    }
+    if (self.empty() || !standin::CopySfxPayload(self, temp.path())) {
+        fprintf(stderr, "no archive is attached to this program, or it cannot be copied\n");
         return 1;
     }
     standin::CreateParents(job.destDir);

@@ -72,6 +72,13 @@ for round in "lh0|-jm0|-lh0-" "lh5|-jm2|-lh5-" "lh7|-jm4|-lh7-"; do
     # jlha's "y" reads the names as Shift-JIS and writes them in UTF-8.
     mkdir -p "$work/j-$name" && (cd "$work/j-$name" && jlha xqy "$lzh" > "$work/jlha.log" 2>&1)
     same_tree "jlha extracts $name" "$work/expected.txt" "$work/j-$name"
+    # The self-extracting program ("s -gw3", as Zibrak asks) carries the archive and
+    # extracts it with the stub's own reader.
+    run Unlha32.dll Unlha "s -gw3 \"$W\\out\\$name.lzh\" \"$W\\out\\\"" ||
+        fail "Unlha32 s ($name): $(cat "$work/run.log")"
+    "$wine_run" "$work/out/$name.exe" "$(win "$work/s-$name")" > "$work/sfx.log" 2>&1 ||
+        fail "$name.exe: $(cat "$work/sfx.log")"
+    same_tree "the program of $name extracts its tree" "$work/expected.txt" "$work/s-$name"
 done
 
 # unzip maps the names of an archive made on MS-DOS through an OEM table, so trees are
