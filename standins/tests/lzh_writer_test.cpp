@@ -1,9 +1,10 @@
 // The LZH writer: entries packed as asked or stored when packing would not shrink them,
 // read back through the extraction engine; adding to an archive; failures that leave
-// nothing behind.
+// nothing behind; the self-extracting program that carries such an archive.
 #include "standins/formats.h"
 #include "standins/tests/archive_builders.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/WindowWatcher.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -17,6 +18,7 @@
 using namespace standin;
 using namespace standin_test;
 using testing_support::FileExists;
+using testing_support::StandinDir;
 using testing_support::ReadTextFile;
 using testing_support::TempDir;
 using testing_support::WriteTextFile;
@@ -225,6 +227,67 @@ TEST(LzhWriterTest, FailuresLeaveTheOldArchiveOrNone) {
     EXPECT_EQ("t.lzh", result.entry);
     EXPECT_TRUE(Read(archive) == before.substr(0, before.size() - 10));
     EXPECT_FALSE(FileExists(archive + ".~zbtmp"));
+}
+
+// Runs program with its own path and dest as arguments and waits for it; its exit code, or
+// 99 when it cannot start or does not end.
+DWORD RunProgram(const std::string& program, const std::string& dest) {
+    std::string line = "\"" + program + "\" \"" + dest + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return 99;
+    DWORD code = 99;
+    if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, 99);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+// Unlha32's "s -gw3" on archive, writing <dir>\t.exe; the command's result.
+int MakeProgram(const std::string& archive, const std::string& dir) {
+    using CommandFn = int(WINAPI*)(HWND, LPCSTR, LPSTR, DWORD);
+    HMODULE dll = LoadLibraryA((StandinDir() + "\\Unlha32.dll").c_str());
+    if (!dll) return -1;
+    auto command =
+        reinterpret_cast<CommandFn>(reinterpret_cast<void*>(GetProcAddress(dll, "Unlha")));
+    std::string text = "s -gw3 \"" + archive + "\" \"" + dir + "\\\"";
+    int result = command ? command(nullptr, text.c_str(), nullptr, 0) : -1;
+    FreeLibrary(dll);
+    return result;
+}
+
+// The program carries -lh5- and -lh7- entries and extracts them; one whose packed data was
+// damaged says so in Unlha32's box, naming itself and the entry, and ends with 1.
+TEST(LzhSelfExtractingTest, ExtractsPackedEntriesAndNamesADamagedOne) {
+    const std::string text = Text(200000, 8);
+    for (LzhPacking packing : {LzhPacking::lh5, LzhPacking::lh7}) {
+        TempDir dir;
+        ASSERT_TRUE(WriteTextFile(dir / "text", text));
+        std::string archive = dir / "t.lzh";
+        ASSERT_TRUE(WriteLzh(archive, {FileItem(std::string(kHyo) + ".txt", dir / "text")}, false,
+                             packing));
+        ASSERT_EQ(0, MakeProgram(archive, dir.path()));
+        std::string out = dir / "out";
+        EXPECT_EQ(0u, RunProgram(dir / "t.exe", out));
+        EXPECT_TRUE(Read(out + "\\" + kHyo + ".txt") == text);
+
+        std::string bytes = Read(archive);
+        bytes[bytes.size() / 2] ^= 0x55;
+        ASSERT_TRUE(WriteTextFile(archive, bytes));
+        ASSERT_EQ(0, MakeProgram(archive, dir.path()));
+        testing_support::WindowWatcher watcher({{"#32770", "Unlha32.dll", {}, IDOK, 0}});
+        EXPECT_EQ(1u, RunProgram(dir / "t.exe", dir / "out2"));
+        ASSERT_TRUE(watcher.wait());
+        std::string shown = watcher.visits()[0].before.allTexts();
+        EXPECT_NE(std::string::npos, shown.find(dir / "t.exe")) << shown;
+        EXPECT_NE(std::string::npos, shown.find(std::string(kHyo) + ".txt")) << shown;
+    }
 }
 
 }  // namespace
