@@ -400,15 +400,10 @@ public:
 
     void run() {
         if (job_.walk) {
-            LARGE_INTEGER size;
-            FileHandle probe(CreateFileA(job_.archive.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                         nullptr, OPEN_EXISTING, 0, nullptr));
-            if (!probe.valid()) {
+            if (GetFileAttributesA(job_.archive.c_str()) == INVALID_FILE_ATTRIBUTES) {
                 fail(Make(std::string(), kReasonOpen, kErrorArcFileOpen));
                 return;
             }
-            if (GetFileSizeEx(probe.get(), &size)) source_.size = size.QuadPart;
-            probe.close();
             job_.walk(job_.archive, *this);
             return;
         }
@@ -548,10 +543,11 @@ private:
 
     bool reportProgress(const std::string& name) {
         if (!job_.progress) return true;
-        // Our own decoders read the archive in order, so the bar follows what they consumed
-        // only roughly; libarchive says how far it has read.
+        // libarchive says how far into the archive it has read; our own decoders do not, so
+        // their bar shows no fraction (total 0: unknown).
         uint64_t done = job_.walk ? 0 : static_cast<uint64_t>(archive_filter_bytes(a(), -1));
-        if (job_.progress(name, done, source_.size)) return true;
+        uint64_t total = job_.walk ? 0 : source_.size;
+        if (job_.progress(name, done, total)) return true;
         result_.cancelled = true;
         fail(Make(name, kReasonCancelled, kErrorUserCancel));
         return false;
