@@ -376,8 +376,6 @@ TEST(StandinDlls, RefusesWhatItCannotDoWithoutWritingAnything) {
         std::string archive;
     };
     const Row rows[] = {
-        {"bzip2", kTar, "cvfzB " + Quote(dir / "a.bz2") + " " + FileList(dir / "base"),
-         dir / "a.bz2"},
         {"password", kZip, "-e -r -S " + Quote(dir / "a.zip") + " " + FileList(dir / "base"),
          dir / "a.zip"},
         {"missing file", kZip,
