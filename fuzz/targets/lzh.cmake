@@ -6,15 +6,15 @@ set(LZH_SUPPORT ${ZIBRAK_SOURCE}/standins/codecs/tests/lzh_support.cpp)
 zibrak_native_test(lzh_encoder_test
   SOURCES ${LZH_ENCODER} ${LZH_SUPPORT}
           ${ZIBRAK_SOURCE}/standins/codecs/tests/lzh_encoder_test.cpp
-  LIBS archive z)
+  LIBS archive)
 
 zibrak_fuzz(lzh_encoder_fuzz
   SOURCES ${LZH_ENCODER} ${LZH_SUPPORT} ${ZIBRAK_SOURCE}/standins/codecs/tests/lzh_encoder_fuzz.cpp
-  LIBS archive z)
+  LIBS archive)
 
 # Optimised and without sanitizers: it measures speed.
 add_executable(lzh_encoder_bench ${LZH_ENCODER} ${LZH_SUPPORT}
                ${ZIBRAK_SOURCE}/standins/codecs/tests/lzh_encoder_bench.cpp)
 target_include_directories(lzh_encoder_bench PRIVATE ${ZIBRAK_SOURCE})
 target_compile_options(lzh_encoder_bench PRIVATE -O2)
-target_link_libraries(lzh_encoder_bench PRIVATE archive z)
+target_link_libraries(lzh_encoder_bench PRIVATE archive)

@@ -52,10 +52,10 @@ struct Shape {
 Shape ShapeOf(LzhMethod method) {
     switch (method) {
     case LzhMethod::Lh5: return {13, 14, 4, 96};
-    case LzhMethod::Lh6: return {15, 16, 5, 64};
+    case LzhMethod::Lh6: return {15, 16, 5, 48};
     case LzhMethod::Lh7: break;
     }
-    return {16, 17, 5, 64};
+    return {16, 17, 5, 48};
 }
 
 int BitLength(unsigned value) {
@@ -341,6 +341,7 @@ public:
           buffer_(2 * window_ + kStretch + 2 * kMaxMatch),
           head3_(size_t(1) << kHashBits, -1),
           head4_(size_t(1) << kHashBits, -1),
+          head8_(size_t(1) << kHashBits, -1),
           prev_(window_, -1),
           cost_(kStretch + kMaxMatch + 1),
           step_(kStretch + kMaxMatch + 1),
@@ -471,7 +472,7 @@ private:
         end_ -= window_;
         pos_ -= window_;
         inserted_ -= window_;
-        for (std::vector<int>* table : {&head3_, &head4_, &prev_})
+        for (std::vector<int>* table : {&head3_, &head4_, &head8_, &prev_})
             for (int& p : *table) p = p >= window_ ? p - window_ : -1;
     }
 
@@ -486,12 +487,19 @@ private:
         return (v * 2654435761u) >> (32 - kHashBits);
     }
 
+    unsigned hash8(int pos) const {
+        uint64_t v;
+        std::memcpy(&v, &buffer_[pos], 8);
+        return unsigned((v * 0x9E3779B97F4A7C15ull) >> (64 - kHashBits));
+    }
+
     // Enters every position before limit in the hash tables, in order.
     void insertUpTo(int limit) {
         for (; inserted_ < limit; ++inserted_) {
             int pos = inserted_;
             if (pos + kMinMatch > end_) continue;
             head3_[hash3(pos)] = pos;
+            if (pos + 8 <= end_) head8_[hash8(pos)] = pos;
             if (pos + 4 > end_) continue;
             unsigned h = hash4(pos);
             prev_[pos & (window_ - 1)] = head4_[h];
@@ -499,9 +507,10 @@ private:
         }
     }
 
-    // The earlier matches for pos, each longer than the one before and the nearest of its
-    // length: the latest three-byte match, then what the chain of four-byte hashes offers.
-    // Distances stop one short of the window: some decoders keep exactly a window of history.
+    // The earlier matches for pos, each longer than the one before: the latest three-byte
+    // match, what the chain of four-byte hashes offers, and the latest eight-byte match,
+    // which reaches repeats too far down for the chain. Distances stop one short of the
+    // window: some decoders keep exactly a window of history.
     int findMatches(int pos, Match* found) {
         int available = std::min(kMaxMatch, end_ - pos);
         if (available < kMinMatch) return 0;
@@ -531,6 +540,13 @@ private:
             best = n;
             if (n >= kNiceLength || n >= available) break;
             if (n >= kGoodLength && chain > shape_.maxChain / 4) chain = shape_.maxChain / 4;
+        }
+        if (available >= 8 && best < kNiceLength && best < available) {
+            int far = head8_[hash8(pos)];
+            if (far >= 0 && far >= oldest && far < pos) {
+                int n = CommonLength(&buffer_[far], here, 0, available);
+                if (n > best) found[count++] = {n, pos - far};
+            }
         }
         return count;
     }
@@ -655,6 +671,7 @@ private:
     std::vector<unsigned char> buffer_;
     std::vector<int> head3_;  // latest position of each three-byte hash, -1 for none
     std::vector<int> head4_;  // latest position of each four-byte hash, -1 for none
+    std::vector<int> head8_;  // latest position of each eight-byte hash, -1 for none
     std::vector<int> prev_;   // the one before it with the same four-byte hash, by pos % window
     int inserted_ = 0;        // positions before this one are in the tables
     std::vector<int> cost_;   // cheapest price of reaching each byte of the stretch

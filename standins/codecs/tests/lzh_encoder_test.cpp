@@ -66,6 +66,7 @@ public:
         at_ += got;
         return true;
     }
+    size_t consumed() const { return at_; }
 
 private:
     const std::string& data_;
@@ -117,13 +118,30 @@ TEST(LzhEncoder, TinyInputsRoundTrip) {
     }
 }
 
+// Notes how much of the source had been read when each piece of output arrived.
+class WatchingSink : public standin::StringSink {
+public:
+    explicit WatchingSink(const ChunkySource& source) : source_(source) {}
+    bool write(const void* data, size_t size) override {
+        readAtWrite.push_back(source_.consumed());
+        return StringSink::write(data, size);
+    }
+    std::vector<size_t> readAtWrite;
+
+private:
+    const ChunkySource& source_;
+};
+
 TEST(LzhEncoder, StreamingMatchesTheSpanFormAndReportsSizes) {
     std::string data = lzh_test::MixedData(700000, 11);
     for (LzhMethod m : kMethods) {
         SCOPED_TRACE(standin::LzhMethodId(m));
         ChunkySource source(data);
-        standin::StringSink sink;
+        WatchingSink sink(source);
         standin::LzhResult r = standin::EncodeLzh(m, source, sink);
+        // Output leaves block by block while the input is still coming in.
+        ASSERT_GT(sink.readAtWrite.size(), 2u);
+        EXPECT_LT(sink.readAtWrite.front(), data.size() / 2);
         EXPECT_EQ(r.status, LzhStatus::Ok);
         EXPECT_EQ(r.originalSize, data.size());
         EXPECT_EQ(r.packedSize, sink.bytes.size());

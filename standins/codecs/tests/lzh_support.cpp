@@ -2,7 +2,6 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <zlib.h>
 
 #include <algorithm>
 
@@ -158,6 +157,31 @@ std::string RandomBytes(size_t size, uint32_t seed) {
     return s;
 }
 
+namespace {
+
+// A gzip stream of data, written by libarchive: what a .gz file the user drops holds.
+std::string Gzip(const std::string& data) {
+    std::vector<char> out(data.size() + data.size() / 8 + 1024);
+    size_t used = 0;
+    struct archive* a = archive_write_new();
+    archive_write_add_filter_gzip(a);
+    archive_write_set_format_raw(a);
+    archive_write_set_bytes_in_last_block(a, 1);
+    bool ok = archive_write_open_memory(a, out.data(), out.size(), &used) == ARCHIVE_OK;
+    struct archive_entry* entry = archive_entry_new();
+    archive_entry_set_pathname(entry, "data");
+    archive_entry_set_filetype(entry, AE_IFREG);
+    archive_entry_set_size(entry, static_cast<la_int64_t>(data.size()));
+    ok = ok && archive_write_header(a, entry) == ARCHIVE_OK &&
+         archive_write_data(a, data.data(), data.size()) == static_cast<la_ssize_t>(data.size());
+    archive_entry_free(entry);
+    ok = archive_write_close(a) == ARCHIVE_OK && ok;
+    archive_write_free(a);
+    return ok ? std::string(out.data(), used) : std::string();
+}
+
+}  // namespace
+
 std::string CompressedLike(size_t size, uint32_t seed) {
     std::string out;
     uint32_t part = 0;
@@ -166,11 +190,9 @@ std::string CompressedLike(size_t size, uint32_t seed) {
         size_t plainSize = std::min<size_t>(1 << 18, 3 * (size - out.size()) + 4096);
         std::string plain = part % 2 ? SourceCode(plainSize, seed + part)
                                      : EnglishText(plainSize, seed + part);
-        uLongf packedSize = compressBound(plain.size());
-        std::string packed(packedSize, '\0');
-        compress2(reinterpret_cast<Bytef*>(&packed[0]), &packedSize,
-                  reinterpret_cast<const Bytef*>(plain.data()), plain.size(), 6);
-        out.append(packed.data(), packedSize);
+        std::string packed = Gzip(plain);
+        if (packed.empty()) packed = RandomBytes(plainSize / 3, seed + part);
+        out += packed;
         ++part;
     }
     out.resize(size);

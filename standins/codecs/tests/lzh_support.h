@@ -30,8 +30,7 @@ bool ReadWithLibarchive(const std::string& archive, std::vector<std::string>& co
 std::string EnglishText(size_t size, uint32_t seed);
 std::string SourceCode(size_t size, uint32_t seed);
 std::string RandomBytes(size_t size, uint32_t seed);
-// Data no LZ77 coder shrinks much further: random bytes over a small skewed alphabet with
-// short repeats, like the inside of an already compressed file.
+// Already compressed data: gzip streams of text and source code, one after another.
 std::string CompressedLike(size_t size, uint32_t seed);
 // All four kinds, in pieces of varied length, interleaved.
 std::string MixedData(size_t size, uint32_t seed);
