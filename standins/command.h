@@ -80,12 +80,14 @@ int RunTar(const std::string& text, std::string& message);
 bool ReadsKind(Dll dll, Kind kind);
 // True when path holds, by content, an archive that dll extracts.
 bool AcceptsArchive(Dll dll, const std::string& path);
-// Extracts archive into dest with the readers enable registers: checks the archive by
+// Extracts archive into dest with the readers enable registers (or walk, a decoder of our
+// own, when given): checks the archive by
 // content first, shows the progress window, asks for passwords, and shows one message box
 // naming every entry that failed. The result is kOk or the first failure's code.
 int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
                    const std::string& dest, bool overwrite, std::string& message,
-                   StoredCrc storedCrc = nullptr);
+                   StoredCrc storedCrc = nullptr, WalkEntries walk = nullptr,
+                   DecodeRefused decodeRefused = nullptr);
 // Reports a failure of the command itself (no entry involved) in a message box; code.
 int Refuse(Dll dll, const std::string& archive, const char* reason, int code,
            std::string& message);

@@ -78,9 +78,6 @@ bool WriteTar(const std::string& archive, const std::vector<Item>& items, bool g
 bool WriteLzh(const std::string& archive, const std::vector<Item>& items, bool keepExisting);
 bool WriteCab(const std::string& archive, const std::vector<Item>& items);  // stored folder
 
-// ARJ, stored entries only: false when the archive cannot be read at all. An entry whose
-// method it cannot decode, or whose name would leave destDir, is skipped.
-bool ExtractArj(const std::string& archive, const ExtractOptions& options);
 
 // Shared by the extractors (common.cpp).
 // Joins destDir and an entry name ('/' or '\\' separated); false when the name is absolute,
@@ -88,11 +85,6 @@ bool ExtractArj(const std::string& archive, const ExtractOptions& options);
 bool SafeJoin(const std::string& destDir, const std::string& name, std::string& out);
 // Creates every missing directory along path up to its last separator.
 void CreateParents(const std::string& path);
-// Writes one extracted file at destDir + name: keeps an existing file unless overwrite,
-// creates the folders on the way, sets the modification time from dosTime when nonzero.
-bool WriteEntryFile(const ExtractOptions& options, const std::string& name,
-                    const void* data, size_t size, uint32_t dosTime);
-bool MakeEntryDir(const ExtractOptions& options, const std::string& name);
 // Reads a whole file; false when it cannot be opened.
 bool ReadWholeFile(const std::string& path, std::string& data);
 
