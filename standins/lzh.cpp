@@ -237,12 +237,11 @@ private:
         if (available() >= want) return true;
         buffer_.erase(0, at_);
         at_ = 0;
-        std::vector<char> piece(kWriteChunk);
         while (buffer_.size() < want) {
             size_t got = 0;
-            if (!in_.read(piece.data(), piece.size(), got)) return false;
+            if (!in_.read(piece_.data(), piece_.size(), got)) return false;
             if (got == 0) break;
-            buffer_.append(piece.data(), got);
+            buffer_.append(piece_.data(), got);
         }
         return true;
     }
@@ -255,6 +254,7 @@ private:
     }
 
     InputFile& in_;
+    std::vector<char> piece_ = std::vector<char>(kWriteChunk);
     std::string buffer_;
     size_t at_ = 0;
     bool sinkRefused_ = false;
