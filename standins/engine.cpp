@@ -744,10 +744,18 @@ std::string LoneFileName(const std::string& archive, const std::string& storedNa
     if (!stored.empty() && stored != "." && stored != "..") return stored;
     separator = LastSeparatorIndex(archive);
     std::string name = separator == std::string::npos ? archive : archive.substr(separator + 1);
-    // Suffixes of compressed single files, as gzip -d, bunzip2, unxz and uncompress strip them.
-    const char* suffixes[] = {".gz", "-gz", ".z", "-z", "_z", ".bz2", ".bz", ".xz", ".lzma"};
-    for (const char* suffix : suffixes) {
-        if (EndsWithNoCase(name, suffix)) return name.substr(0, name.size() - strlen(suffix));
+    // Suffixes of compressed single files, as gzip -d, bunzip2, unxz and uncompress strip or
+    // turn them; ".z" also matches ".Z".
+    const struct {
+        const char* suffix;
+        const char* replacement;
+    } suffixes[] = {{".tgz", ".tar"}, {".taz", ".tar"}, {".tbz2", ".tar"}, {".tbz", ".tar"},
+                    {".txz", ".tar"}, {".gz", ""},      {"-gz", ""},      {".z", ""},
+                    {"-z", ""},       {"_z", ""},       {".bz2", ""},     {".bz", ""},
+                    {".xz", ""},      {".lzma", ""}};
+    for (const auto& s : suffixes) {
+        if (EndsWithNoCase(name, s.suffix))
+            return name.substr(0, name.size() - strlen(s.suffix)) + s.replacement;
     }
     return name + ".out";
 }
