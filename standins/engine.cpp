@@ -400,15 +400,10 @@ public:
 
     void run() {
         if (job_.walk) {
-            LARGE_INTEGER size;
-            FileHandle probe(CreateFileA(job_.archive.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                         nullptr, OPEN_EXISTING, 0, nullptr));
-            if (!probe.valid()) {
+            if (GetFileAttributesA(job_.archive.c_str()) == INVALID_FILE_ATTRIBUTES) {
                 fail(Make(std::string(), kReasonOpen, kErrorArcFileOpen));
                 return;
             }
-            if (GetFileSizeEx(probe.get(), &size)) source_.size = size.QuadPart;
-            probe.close();
             job_.walk(job_.archive, *this);
             return;
         }
@@ -548,10 +543,11 @@ private:
 
     bool reportProgress(const std::string& name) {
         if (!job_.progress) return true;
-        // Our own decoders read the archive in order, so the bar follows what they consumed
-        // only roughly; libarchive says how far it has read.
+        // libarchive says how far into the archive it has read; our own decoders do not, so
+        // their bar shows no fraction (total 0: unknown).
         uint64_t done = job_.walk ? 0 : static_cast<uint64_t>(archive_filter_bytes(a(), -1));
-        if (job_.progress(name, done, source_.size)) return true;
+        uint64_t total = job_.walk ? 0 : source_.size;
+        if (job_.progress(name, done, total)) return true;
         result_.cancelled = true;
         fail(Make(name, kReasonCancelled, kErrorUserCancel));
         return false;
@@ -748,10 +744,18 @@ std::string LoneFileName(const std::string& archive, const std::string& storedNa
     if (!stored.empty() && stored != "." && stored != "..") return stored;
     separator = LastSeparatorIndex(archive);
     std::string name = separator == std::string::npos ? archive : archive.substr(separator + 1);
-    // Suffixes of compressed single files, as gzip -d, bunzip2, unxz and uncompress strip them.
-    const char* suffixes[] = {".gz", "-gz", ".z", "-z", "_z", ".bz2", ".bz", ".xz", ".lzma"};
-    for (const char* suffix : suffixes) {
-        if (EndsWithNoCase(name, suffix)) return name.substr(0, name.size() - strlen(suffix));
+    // Suffixes of compressed single files, as gzip -d, bunzip2, unxz and uncompress strip or
+    // turn them; ".z" also matches ".Z".
+    const struct {
+        const char* suffix;
+        const char* replacement;
+    } suffixes[] = {{".tgz", ".tar"}, {".taz", ".tar"}, {".tbz2", ".tar"}, {".tbz", ".tar"},
+                    {".txz", ".tar"}, {".gz", ""},      {"-gz", ""},      {".z", ""},
+                    {"-z", ""},       {"_z", ""},       {".bz2", ""},     {".bz", ""},
+                    {".xz", ""},      {".lzma", ""}};
+    for (const auto& s : suffixes) {
+        if (EndsWithNoCase(name, s.suffix))
+            return name.substr(0, name.size() - strlen(s.suffix)) + s.replacement;
     }
     return name + ".out";
 }

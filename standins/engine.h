@@ -87,8 +87,8 @@ std::string DescribeFailures(const std::string& archive, const ExtractResult& re
 std::string StoredNameToAnsi(const std::string& bytes, bool utf8);
 
 // The name a lone compressed file is extracted as: the archive's file name without its
-// ".gz", ".bz2", ".xz", ".Z" (or "-gz", "_z" and the like); a name with none of them gets
-// ".out" added. The last component of storedName (a gzip header's) wins when there is one.
+// ".gz", ".bz2", ".xz", ".Z" (or "-gz", "_z" and the like; ".tgz" and its kin become
+// ".tar"); a name with none of them gets ".out" added. The last component of storedName (a gzip header's) wins when there is one.
 std::string LoneFileName(const std::string& archive, const std::string& storedName);
 
 // A stored RAR entry's CRC, RAR 1.5-4.x or 5 (rar_stored.cpp).
