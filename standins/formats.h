@@ -112,8 +112,6 @@ void SetLe16(std::string& s, size_t at, uint32_t v);  // overwrites 2 bytes at `
 void SetLe32(std::string& s, size_t at, uint32_t v);
 // The CRC-32 of ZIP, gzip, RAR and ARJ over size bytes of s from at.
 uint32_t Crc32(const std::string& s, size_t at, uint64_t size);
-// Deflates in whole: with a gzip header and trailer, or raw as ZIP stores it.
-bool Deflate(const std::string& in, bool gzip, std::string& out);
 
 // MS-DOS local date/time <-> Unix time (UTC). 0 when the time cannot be converted.
 uint32_t UnixTimeToDos(uint32_t unixTime);
