@@ -2,6 +2,7 @@
 // understands, the archive test, the journal and the self-extracting programs.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,11 @@ int GatherFromArgs(Dll dll, const Command& command, size_t first, std::vector<It
 int MakeSfx(Dll dll, const std::string& archive, const std::string& dir, std::string& message);
 // The result of writing an archive: kOk, or kErrorCannotWrite after a message box.
 int Written(Dll dll, const std::string& archive, bool ok, std::string& message);
+// Writes job.archive with writer under the DLL's progress window (write_command.cpp): kOk,
+// or the family's code for the failure after a message box naming the archive, the entry
+// and the reason (no box when the user cancelled).
+using ArchiveWriter = std::function<WriteResult(const WriteJob& job)>;
+int WriteCommand(Dll dll, WriteJob job, const ArchiveWriter& writer, std::string& message);
 // The result for a command text the DLL does not understand, after a message box.
 int UnknownCommand(Dll dll, const std::string& text, std::string& message);
 
@@ -111,8 +117,10 @@ void AppendJournal(Dll dll, const std::string& entry, const std::string& argumen
 // The self-extracting program: the stub, the archive, then a trailer of the archive's
 // offset (8 bytes, little-endian) and kSfxMagic.
 extern const char kSfxMagic[8];
+// Both copy in pieces, so an archive of any size costs the memory of a small one.
 bool WriteSfx(const std::string& archive, const std::string& program);
-// The archive appended to the program at path; false when it carries none.
-bool ReadSfxPayload(const std::string& path, std::string& archive);
+// Copies the archive appended to program into the file archive; false when it carries none
+// or the copy fails (no file archive is then left).
+bool CopySfxPayload(const std::string& program, const std::string& archive);
 
 }  // namespace standin

@@ -236,22 +236,6 @@ uint32_t Crc32(const std::string& s, size_t at, uint64_t size) {
     return static_cast<uint32_t>(crc);
 }
 
-bool Deflate(const std::string& in, bool gzip, std::string& out) {
-    z_stream z{};
-    // Negative window bits give raw deflate; 16 added gives the gzip wrapper.
-    int windowBits = gzip ? MAX_WBITS + 16 : -MAX_WBITS;
-    if (deflateInit2(&z, 6, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
-    out.resize(deflateBound(&z, static_cast<uLong>(in.size())));
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
-    z.avail_in = static_cast<uInt>(in.size());
-    z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-    z.avail_out = static_cast<uInt>(out.size());
-    int rc = deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return rc == Z_STREAM_END;
-}
-
 uint32_t UnixTimeToDos(uint32_t unixTime) {
     uint64_t t = static_cast<uint64_t>(unixTime) * 10000000ULL + kUnixEpochAsFileTime;
     FILETIME utc, local;

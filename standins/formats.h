@@ -3,6 +3,7 @@
 // with the ANSI Win32 file functions; names inside archives are stored as those bytes.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,13 +31,58 @@ struct ExtractOptions {
     bool overwrite = false;  // false: an existing file is kept as it is
 };
 
-// Writers return false and leave no archive behind when they cannot write it whole.
+// Why a writer stopped. The runners turn it into the family's code and a message.
+enum class WriteError {
+    none,
+    cannotRead,   // an input cannot be opened or read
+    changed,      // an input's size changed while it was packed
+    cannotWrite,  // the archive cannot be created or written
+    diskFull,     // the archive's disk is full
+    tooLarge,     // a cabinet past its format's 2 GiB
+    cancelled,    // the user pressed Cancel in the progress window
+    outOfMemory,  // a codec could not get its memory
+    past4GiB,     // a file of 4 GiB or more, which an LZH header cannot describe
+};
+
+struct WriteResult {
+    WriteError error = WriteError::none;
+    std::string entry;  // the item's name when one item is to blame
+    bool ok() const { return error == WriteError::none; }
+};
+
+// One archive to write. The writers stream: an input is read in fixed pieces as it is
+// compressed, and the archive goes to a temporary name renamed into place only when whole,
+// so a failure or a cancel leaves no archive behind.
+struct WriteJob {
+    std::string archive;
+    std::vector<Item> items;
+    // Called as input is read (total: the items' sizes); false stops the job. May be empty.
+    std::function<bool(const std::string& entry, uint64_t done, uint64_t total)> progress;
+};
+
+enum class TarFilter { none, gzip, bzip2 };  // gzip at level 6, bzip2 at level 9
+enum class CabMethod { stored, mszip, lzx21 };
+
+// ZIP: deflate at level 6 (an entry deflate would make larger is stored), traditional PKWARE
+// encryption when password is not empty, ZIP64 fields past 4 GiB; names as stored bytes.
+WriteResult WriteZipArchive(const WriteJob& job, bool deflate, const std::string& password);
+WriteResult WriteTarArchive(const WriteJob& job, TarFilter filter);
+// One folder of method; more than 2 GiB of input is refused as tooLarge before anything is
+// written.
+WriteResult WriteCabArchive(const WriteJob& job, CabMethod method);
+
+// Shorthands of the above with no progress: false when no archive was written.
 bool WriteZip(const std::string& archive, const std::vector<Item>& items, bool deflate);
 bool WriteTar(const std::string& archive, const std::vector<Item>& items, bool gzip);
-// keepExisting: entries of an archive already there stay unless an item replaces them
-// (LHA's "a" adds to an archive).
-bool WriteLzh(const std::string& archive, const std::vector<Item>& items, bool keepExisting);
-bool WriteCab(const std::string& archive, const std::vector<Item>& items);  // uncompressed folder
+// LZH with level-2 headers. Each file is packed as asked, or stored (-lh0-) when packing
+// would not make it smaller; folders are -lhd- entries. keepExisting: entries of an archive
+// already there stay in their places unless an item replaces them (LHA's "a" adds to an
+// archive); an archive there that cannot be read is cannotRead, naming the archive.
+enum class LzhPacking { stored, lh5, lh6, lh7 };
+WriteResult WriteLzhArchive(const WriteJob& job, LzhPacking packing, bool keepExisting);
+bool WriteLzh(const std::string& archive, const std::vector<Item>& items, bool keepExisting,
+              LzhPacking packing = LzhPacking::stored);
+bool WriteCab(const std::string& archive, const std::vector<Item>& items);  // stored folder
 
 
 // Shared by the extractors (common.cpp).
@@ -66,8 +112,6 @@ void SetLe16(std::string& s, size_t at, uint32_t v);  // overwrites 2 bytes at `
 void SetLe32(std::string& s, size_t at, uint32_t v);
 // The CRC-32 of ZIP, gzip, RAR and ARJ over size bytes of s from at.
 uint32_t Crc32(const std::string& s, size_t at, uint64_t size);
-// Deflates in whole: with a gzip header and trailer, or raw as ZIP stores it.
-bool Deflate(const std::string& in, bool gzip, std::string& out);
 
 // MS-DOS local date/time <-> Unix time (UTC). 0 when the time cannot be converted.
 uint32_t UnixTimeToDos(uint32_t unixTime);
