@@ -227,14 +227,15 @@ bool ReadsKind(Dll dll, Kind kind) {
 int GatherFromArgs(Dll dll, const Command& command, size_t first, std::vector<Item>& items,
                    std::string& message) {
     const std::string archive = command.arg(first);
+    // Told as a failure to write the archive, not to extract one.
     if (command.args.size() < first + 3) {
-        return Refuse(dll, archive, kReasonPackArguments, kErrorCommandName, message);
+        return RefuseWrite(dll, archive, kReasonPackArguments, kErrorCommandName, message);
     }
     std::vector<std::string> entries(command.args.begin() + first + 2, command.args.end());
     if (!GatherItems(command.args[first + 1], entries, archive, items)) {
-        return Refuse(dll, archive, kReasonPackRead, kErrorFileOpen, message);
+        return RefuseWrite(dll, archive, kReasonPackRead, kErrorFileOpen, message);
     }
-    if (items.empty()) return Refuse(dll, archive, kReasonPackNothing, kErrorFileOpen, message);
+    if (items.empty()) return RefuseWrite(dll, archive, kReasonPackNothing, kErrorFileOpen, message);
     return kOk;
 }
 

@@ -107,6 +107,14 @@ int Written(Dll dll, const std::string& archive, bool ok, std::string& message);
 // and the reason (no box when the user cancelled).
 using ArchiveWriter = std::function<WriteResult(const WriteJob& job)>;
 int WriteCommand(Dll dll, WriteJob job, const ArchiveWriter& writer, std::string& message);
+// Reports that archive could not be written (reason: a Japanese text, after "entry: " when
+// entry is not empty) in a message box; code.
+int RefuseWrite(Dll dll, const std::string& archive, const std::string& entry,
+                const char* reason, int code, std::string& message);
+inline int RefuseWrite(Dll dll, const std::string& archive, const char* reason, int code,
+                       std::string& message) {
+    return RefuseWrite(dll, archive, std::string(), reason, code, message);
+}
 // The result for a command text the DLL does not understand, after a message box.
 int UnknownCommand(Dll dll, const std::string& text, std::string& message);
 

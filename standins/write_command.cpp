@@ -49,14 +49,23 @@ int WriteCommand(Dll dll, WriteJob job, const ArchiveWriter& writer, std::string
         return kOk;
     }
     const Reason& reason = ReasonOf(result.error);
-    std::string text = std::string(kWriteFailureHeader) + "\r\n" + kArchiveLabel + job.archive +
-                       "\r\n\r\n";
-    if (!result.entry.empty()) text += result.entry + ": ";
-    text += reason.text;
-    message = text;
     // The user who pressed Cancel knows; a box would only be one more click.
-    if (result.error != WriteError::cancelled) ShowFailure(dll, text);
-    return reason.code;
+    if (result.error == WriteError::cancelled) {
+        message = reason.text;
+        return reason.code;
+    }
+    return RefuseWrite(dll, job.archive, result.entry, reason.text, reason.code, message);
+}
+
+int RefuseWrite(Dll dll, const std::string& archive, const std::string& entry,
+                const char* reason, int code, std::string& message) {
+    std::string text =
+        std::string(kWriteFailureHeader) + "\r\n" + kArchiveLabel + archive + "\r\n\r\n";
+    if (!entry.empty()) text += entry + ": ";
+    text += reason;
+    ShowFailure(dll, text);
+    message = text;
+    return code;
 }
 
 }  // namespace standin
