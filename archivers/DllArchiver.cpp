@@ -61,10 +61,12 @@ bool IsDirectoryPath(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// The format slot offering label, compared byte for byte over all three slots; -1 if none.
-int FindFormatSlot(const StrBuf (&labels)[3], const StrBuf& label) {
-    for (int slot = 0; slot < 3; ++slot) {
-        if (std::strcmp(labels[slot].text(), label.text()) == 0) return slot;
+// The format slot offering label, compared byte for byte; -1 if none. Only the slots in
+// use count: an unused one holds an empty label, which would make an archiver without
+// formats (UnZip32.dll) offer the empty text with an empty template.
+int FindFormatSlot(const Archiver& archiver, const StrBuf& label) {
+    for (int slot = 0; slot < archiver.formatCount && slot < 3; ++slot) {
+        if (std::strcmp(archiver.labels[slot].text(), label.text()) == 0) return slot;
     }
     return -1;
 }
@@ -97,7 +99,7 @@ bool DllArchiver::SupportsFormat(const StrBuf& label) {
     // A DLL without its command export offers nothing, so the job says it cannot compress
     // rather than deleting an old archive and writing nothing.
     if (module == nullptr || command == nullptr) return false;
-    return FindFormatSlot(labels, label) >= 0;
+    return FindFormatSlot(*this, label) >= 0;
 }
 
 bool DllArchiver::CanMakeSfx() { return module != nullptr && sfxTemplate.length() > 0; }
@@ -121,7 +123,7 @@ void DllArchiver::Describe(StrBuf& out) {
 bool DllArchiver::Compress(const StrBuf& label, const FileList& files,
                            const StrBuf& destination) {
     if (module == nullptr) return false;
-    const int slot = FindFormatSlot(labels, label);
+    const int slot = FindFormatSlot(*this, label);
     if (slot < 0) return false;
     // A DLL without its command export is never called.
     if (command == nullptr || files.count() == 0) return false;
@@ -151,7 +153,7 @@ bool FindSfxTemporaryFiles(const char* firstEntry, const char* extension,
 bool DllArchiver::CompressSfx(const StrBuf& label, const FileList& files,
                               const StrBuf& destination) {
     if (module == nullptr || command == nullptr || sfxTemplate.length() == 0) return false;
-    const int slot = FindFormatSlot(labels, label);
+    const int slot = FindFormatSlot(*this, label);
     if (slot < 0 || files.count() == 0) return false;
 
     SfxTemporaryFiles temporary;

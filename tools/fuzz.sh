@@ -23,6 +23,7 @@ while read -r target; do
     mkdir -p "$out/corpus/$target" "$root/fuzz/corpus/$target"
     log=$out/$target.log
     if "$out/$target" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \
+        -artifact_prefix="$out/$target-" \
         -rss_limit_mb=2048 "$out/corpus/$target" "$root/fuzz/corpus/$target" >"$log" 2>&1; then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
         cov=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1)

@@ -52,6 +52,7 @@ TEST(ArchiverChain, FormatsAreOfferedOnlyByLoadedArchiversAndMatchedExactly) {
         {"LH0(lzh)", 1},    {"LH5(lzh)", 1},    {"LH7(lzh)", 1},     {"ZIP_6(zip)", 0},
         {"ZIP_Cr(ZCr)", 0}, {"MSZIP(cab)", 0},  {"LZX_21(cab)", 0},  {"GZIP_6(tgz)", 7},
         {"BZIP2_9(bz2)", 7}, {"lh5(lzh)", 0},   {"LH5", 0},
+        {"", 0},  // the empty label of an unused slot, as UnZip32.dll has three
     };
     for (const auto& offer : offers) {
         int found = 0;
