@@ -217,7 +217,7 @@ def _file_sizes(rng, budget, smallest=800, largest=600_000, big=None):
     return sizes
 
 
-def _folder(rng, part, index):
+def _folder(rng, part):
     """Spreads a part's files over a tree two or three folders deep."""
     depth = rng.choice((1, 1, 2, 2, 3))
     parts = [part] + [f"d{rng.randint(0, 3)}" for _ in range(depth)]
@@ -244,7 +244,7 @@ def _plan(total, seed):
                                         ("noise", "jpg")))
             else:
                 kind, ext = "random", "bin"
-            plan.append((f"{_folder(rng, part, index)}/{kind.split('-')[0]}{index:04d}.{ext}",
+            plan.append((f"{_folder(rng, part)}/{kind.split('-')[0]}{index:04d}.{ext}",
                          kind, size))
     return plan
 

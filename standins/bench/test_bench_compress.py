@@ -160,7 +160,8 @@ class GoalTest(unittest.TestCase):
              "missed"),
             ("lzx-text/size/mszip-text", {"lzx-text": outcome(95, [1]),
                                           "mszip-text": outcome(100, [1])}, "met"),
-            ("lzx/speed/", {"lzx": outcome(1, [10.0])}, "met (5.0 MB/s)"),
+            ("lzx/speed/", {"lzx": outcome(1, [10.0], cpu=2.0)},
+             "met (5.0 MB/s; 25.0 per CPU second)"),
             ("lzx/speed/", {"lzx": outcome(1, [10.1])}, "missed"),
             # a wrong archive or a job that never ran judges nothing
             ("lh5/size/jlha5", {"lh5": outcome(1, [1], "lha t rejects it"),
