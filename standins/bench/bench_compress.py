@@ -342,6 +342,8 @@ class Bench:
     def run_standin(self, job):
         dll, export, template, name = STANDIN_JOBS[job]
         outcome = self.outcomes.setdefault(job, Outcome())
+        if outcome.problem:
+            return  # its figures no longer count; the time goes to the others
         extracting = job.endswith("-x")
         if extracting:
             source = os.path.join(self.out, name)
@@ -364,17 +366,10 @@ class Bench:
              export, windows_path(command_file)], timeout=self.args.timeout, stdout_path=log)
         with open(log, "rb") as f:
             printed = f.read().decode("cp932", "replace")  # the DLLs speak Shift-JIS
-        found = re.search(r"result (-?\d+) seconds ([\d.]+) cpu (-?[\d.]+)", printed)
-        if code is None:
-            outcome.fail(f"no answer in {self.args.timeout} s")
+        seconds, cpu, problem = parse_driver(dll, code, printed, self.args.timeout)
+        if problem:
+            outcome.fail(problem)
             return
-        if not found or int(found.group(1)) != 0:
-            # The driver prints the texts of the message boxes it answered.
-            said = re.findall(r"^message (.*)$", printed, re.M)
-            outcome.fail(f"{dll} returned {found.group(1) if found else code}"
-                         + (f", saying \"{said[0].strip()}\"" if said else ""))
-            return
-        seconds, cpu = float(found.group(2)), max(0.0, float(found.group(3)))
         if archive is not None and not os.path.exists(archive):
             outcome.fail("no archive written")
             return
@@ -388,6 +383,8 @@ class Bench:
     def run_peer(self, job):
         argv, name = PEER_JOBS[job]
         outcome = self.outcomes.setdefault(job, Outcome())
+        if outcome.problem:
+            return
         if shutil.which(argv[0]) is None:
             outcome.fail(f"{argv[0]} not installed")
             return
@@ -449,6 +446,22 @@ class Bench:
 
     def _peer_or_standin(self, job):
         return self.run_peer if job in PEER_JOBS else self.run_standin
+
+
+def parse_driver(dll, code, printed, timeout):
+    """(seconds, CPU seconds, None) from what standin_timed printed, or (None, None, why
+    the run does not count). A message box is a failure even when the DLL returned 0."""
+    if code is None:
+        return None, None, f"no answer in {timeout} s"
+    found = re.search(r"^result (-?\d+) seconds ([\d.]+) cpu (-?[\d.]+)", printed, re.M)
+    said = re.findall(r"^message (.*?)\s*$", printed, re.M)
+    if not found or int(found.group(1)) != 0 or said:
+        problem = f"{dll} returned {found.group(1) if found else f'nothing (exit {code})'}"
+        if said:
+            problem += f', saying "{said[0]}"'
+        return None, None, problem
+    # Wine counts CPU time in 10 ms steps; a difference of two may come out as -0.
+    return float(found.group(2)), max(0.0, float(found.group(3))), None
 
 
 def check_archive(kind, method, archive, into, tool):

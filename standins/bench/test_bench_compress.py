@@ -1,5 +1,6 @@
 """The benchmark's own logic: the corpus, the archive checks, the goals and the table.
 Native and quick (a corpus of about 1 MB); run by CTest as bench_compress_selftest."""
+import argparse
 import bz2
 import gzip
 import lzma
@@ -196,6 +197,44 @@ class GoalTest(unittest.TestCase):
         lines = bench.format_table(list(rows.values())).splitlines()
         self.assertEqual(len(lines), len(bench.ROWS) + 2)
         self.assertEqual(len({line.index("|") for line in lines if "|" in line}), 1)
+
+
+class DriverTest(unittest.TestCase):
+    def test_what_the_driver_printed(self):
+        cases = [  # exit code, printed, expected (seconds, cpu, problem)
+            (0, "result 0 seconds 1.500000 cpu 1.250000\r\n", (1.5, 1.25, None)),
+            (0, "result 0 seconds 0.009000 cpu -0.000000\r\n", (0.009, 0.0, None)),
+            (9, "message 書庫: a.bz2 作成できません\r\nresult 9 seconds 0.2 cpu 0.1\r\n",
+             (None, None, 'Tar32.dll returned 9, saying "書庫: a.bz2 作成できません"')),
+            # a box means a failure, whatever the result says
+            (0, "message 警告\nresult 0 seconds 0.2 cpu 0.1\n",
+             (None, None, 'Tar32.dll returned 0, saying "警告"')),
+            (100, "cannot load x.dll\n", (None, None, "Tar32.dll returned nothing (exit 100)")),
+            (None, "", (None, None, "no answer in 60 s")),
+        ]
+        for code, printed, expected in cases:
+            with self.subTest(printed=printed):
+                self.assertEqual(bench.parse_driver("Tar32.dll", code, printed, 60), expected)
+
+
+class CorpusReuseTest(unittest.TestCase):
+    def test_a_changed_corpus_is_made_again(self):
+        work = tempfile.mkdtemp(prefix="bench-work-")
+        try:
+            args = argparse.Namespace(work=work, root=work, mb=1, seed=3)
+            first = bench.Bench(args)
+            self.assertEqual(first.prepare_corpus(), "generated")
+            self.assertEqual(bench.Bench(args).prepare_corpus(), "reused")
+            victim = os.path.join(work, "corpus", sorted(first.files)[0])
+            with open(victim, "ab") as f:
+                f.write(b"edited")
+            again = bench.Bench(args)
+            self.assertEqual(again.prepare_corpus(), "generated")
+            self.assertEqual(again.files, first.files)
+            args.seed = 4
+            self.assertEqual(bench.Bench(args).prepare_corpus(), "generated")
+        finally:
+            shutil.rmtree(work)
 
 
 class ProcessTest(unittest.TestCase):
