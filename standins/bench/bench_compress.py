@@ -314,6 +314,7 @@ class Bench:
         self.wine_run = os.path.join(args.root, "tools", "wine-run.sh")
         self.outcomes = {}
         self.files = {}
+        self.rounds_done = 0
 
     # -- corpus ----------------------------------------------------------------------
     def prepare_corpus(self):
@@ -429,7 +430,9 @@ class Bench:
         return f"extracted tree: {problem}" if problem else None
 
     # -- the whole run ---------------------------------------------------------------
-    def run(self):
+    def run(self, after_round=None):
+        """The rounds; after_round() is called after each, so that a run cut short still
+        leaves the figures of the rounds it finished."""
         for folder in (self.out, self.scratch):
             os.makedirs(folder, exist_ok=True)
         for r in range(self.args.rounds):
@@ -442,6 +445,9 @@ class Bench:
             if r == 0:
                 for job in ONCE:
                     self.run_standin(job)
+            self.rounds_done = r + 1
+            if after_round:
+                after_round()
         remove(self.scratch)
 
     def _peer_or_standin(self, job):
@@ -538,7 +544,8 @@ def report(bench, args, corpus_state, began, load_before):
     lines.append(f"corpus: {total:,} bytes in {len(bench.files)} files ({corpus_state}, seed "
                  f"{args.seed}, digest {corpus.digest(bench.files)}); text/ "
                  f"{bench.corpus_bytes('text'):,} bytes")
-    lines.append(f"{args.rounds} rounds, stand-in and peer alternating; times are medians in "
+    lines.append(f"{bench.rounds_done} of {args.rounds} rounds, stand-in and peer alternating; "
+                 "times are medians in "
                  "seconds: the stand-in's DLL call under Wine, the peer's whole process")
     lines.append(f"CPU shared: {os.cpu_count()} cores with up to seven other developers; load "
                  f"average {load_before} before, {load_average()} after. The cpu ratio (user + "
@@ -588,11 +595,13 @@ def main(argv=None):
     bench = Bench(args)
     print("corpus ...", file=sys.stderr, flush=True)
     state = bench.prepare_corpus()
-    bench.run()
-    text = report(bench, args, state, began, load_before)
-    print(text)
-    with open(os.path.join(bench.work, "result.txt"), "w") as f:
-        f.write(text + "\n")
+
+    def keep():
+        with open(os.path.join(bench.work, "result.txt"), "w") as f:
+            f.write(report(bench, args, state, began, load_before) + "\n")
+
+    bench.run(after_round=keep)
+    print(report(bench, args, state, began, load_before))
     return 0
 
 
