@@ -566,6 +566,9 @@ def report(bench, args, corpus_state, began, load_before):
         lines.append(f"LZX encoding speed under Wine: {total / 1e6 / lzx.median_time():.1f} MB/s "
                      f"(MB = 10^6 bytes; {lzx.median_time():.2f} s for the corpus"
                      + (f", {total / 1e6 / cpu:.1f} MB per CPU second)" if cpu else ")"))
+    cpu_lines = [f"{job} {out.median_cpu():.2f}" for job, out in outcomes.items() if out.cpu]
+    if cpu_lines:
+        lines.append("CPU seconds, medians: " + ", ".join(cpu_lines))
     overhead = [o for out in outcomes.values() for o in out.overhead]
     if overhead:
         lines.append(f"Wine's start and the DLL's load, outside the stand-in times: median "
