@@ -276,7 +276,7 @@ int UnknownCommand(Dll dll, const std::string& text, std::string& message) {
 
 int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
                    const std::string& dest, bool overwrite, std::string& message,
-                   StoredCrc storedCrc) {
+                   StoredCrc storedCrc, WalkEntries walk, DecodeRefused decodeRefused) {
     if (archive.empty() || dest.empty()) {
         return Refuse(dll, archive, kReasonArguments, kErrorCommandName, message);
     }
@@ -292,6 +292,8 @@ int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
     job.overwrite = overwrite;
     job.enable = enable;
     job.storedCrc = storedCrc;
+    job.walk = walk;
+    job.decodeRefused = decodeRefused;
     CreateParents(job.destDir);
     ExtractResult result;
     {

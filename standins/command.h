@@ -2,6 +2,7 @@
 // understands, the archive test, the journal and the self-extracting programs.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -79,12 +80,14 @@ int RunTar(const std::string& text, std::string& message);
 bool ReadsKind(Dll dll, Kind kind);
 // True when path holds, by content, an archive that dll extracts.
 bool AcceptsArchive(Dll dll, const std::string& path);
-// Extracts archive into dest with the readers enable registers: checks the archive by
+// Extracts archive into dest with the readers enable registers (or walk, a decoder of our
+// own, when given): checks the archive by
 // content first, shows the progress window, asks for passwords, and shows one message box
 // naming every entry that failed. The result is kOk or the first failure's code.
 int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
                    const std::string& dest, bool overwrite, std::string& message,
-                   StoredCrc storedCrc = nullptr);
+                   StoredCrc storedCrc = nullptr, WalkEntries walk = nullptr,
+                   DecodeRefused decodeRefused = nullptr);
 // Reports a failure of the command itself (no entry involved) in a message box; code.
 int Refuse(Dll dll, const std::string& archive, const char* reason, int code,
            std::string& message);
@@ -99,6 +102,11 @@ int GatherFromArgs(Dll dll, const Command& command, size_t first, std::vector<It
 int MakeSfx(Dll dll, const std::string& archive, const std::string& dir, std::string& message);
 // The result of writing an archive: kOk, or kErrorCannotWrite after a message box.
 int Written(Dll dll, const std::string& archive, bool ok, std::string& message);
+// Writes job.archive with writer under the DLL's progress window (write_command.cpp): kOk,
+// or the family's code for the failure after a message box naming the archive, the entry
+// and the reason (no box when the user cancelled).
+using ArchiveWriter = std::function<WriteResult(const WriteJob& job)>;
+int WriteCommand(Dll dll, WriteJob job, const ArchiveWriter& writer, std::string& message);
 // The result for a command text the DLL does not understand, after a message box.
 int UnknownCommand(Dll dll, const std::string& text, std::string& message);
 

@@ -44,6 +44,7 @@ const char kReasonCannotWrite[] = "ファイルを書き込めません";
 const char kReasonMakeDir[] = "フォルダを作成できません";
 const char kReasonFolderInTheWay[] = "同じ名前のフォルダがあるので書き込めません";
 const char kReasonCancelled[] = "キャンセルされました";
+const char kReasonMultiVolume[] = "分割された書庫には対応していません";
 const char kFailureHeader[] = "書庫の展開中に問題がありました。";
 const char kArchiveLabel[] = "書庫: ";
 const char kMoreFailures[] = "ほか %u 件";
@@ -174,6 +175,21 @@ Failure Make(const std::string& entry, const char* reason, int code) {
     return f;
 }
 
+Failure FailureOf(const std::string& entry, CodecStatus status) {
+    switch (status) {
+    case CodecStatus::crcMismatch: return Make(entry, kReasonCrc, kErrorFileCrc);
+    case CodecStatus::unsupportedMethod: return Make(entry, kReasonMethod, kErrorMethod);
+    case CodecStatus::encrypted: return Make(entry, kReasonEncrypted, kErrorMethod);
+    case CodecStatus::multiVolume: return Make(entry, kReasonMultiVolume, kErrorMethod);
+    case CodecStatus::truncated: return Make(entry, kReasonTruncated, kErrorHeaderBroken);
+    case CodecStatus::notArchive: return Make(entry, kReasonNotArchive, kErrorNotArcFile);
+    case CodecStatus::sourceFailed: return Make(entry, kReasonRead, kErrorCannotRead);
+    case CodecStatus::outOfMemory: return Make(entry, kReasonMemory, kErrorEnoughMemory);
+    case CodecStatus::sinkRefused: return Make(entry, kReasonCannotWrite, kErrorCannotWrite);
+    default: return Make(entry, kReasonBroken, kErrorHeaderBroken);
+    }
+}
+
 Failure WriteFailure(const std::string& entry, DWORD error) {
     if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL)
         return Make(entry, kReasonDiskFull, kErrorDiskSpace);
@@ -281,18 +297,116 @@ bool SetWriteTime(HANDLE file, time_t mtime) {
     return SetFileTime(file, nullptr, nullptr, &ft) != 0;
 }
 
+bool SetDosWriteTime(HANDLE file, uint32_t dosTime) {
+    FILETIME local, utc;
+    if (!DosDateTimeToFileTime(HIWORD(dosTime), LOWORD(dosTime), &local) ||
+        !LocalFileTimeToFileTime(&local, &utc))
+        return false;
+    return SetFileTime(file, nullptr, nullptr, &utc) != 0;
+}
+
 std::string LowerAscii(std::string s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return s;
 }
 
+// Entry data into a temporary file, a block at a time, with the job's progress.
+class FileSink : public ByteSink {
+public:
+    FileSink(HANDLE file, const std::function<bool()>& progress)
+        : file_(file), progress_(progress) {}
+    bool write(const void* data, size_t size) override {
+        const char* p = static_cast<const char*>(data);
+        while (size > 0) {
+            DWORD chunk = size > (1u << 20) ? (1u << 20) : static_cast<DWORD>(size);
+            DWORD written = 0;
+            if (!WriteFile(file_, p, chunk, &written, nullptr) || written != chunk) {
+                error_ = GetLastError();
+                return false;
+            }
+            p += chunk;
+            size -= chunk;
+        }
+        if (!progress_()) {
+            cancelled_ = true;
+            return false;
+        }
+        return true;
+    }
+    DWORD error() const { return error_; }
+    bool cancelled() const { return cancelled_; }
+
+private:
+    HANDLE file_;
+    const std::function<bool()>& progress_;
+    DWORD error_ = 0;
+    bool cancelled_ = false;
+};
+
 // One run over an archive.
-class Extraction {
+class Extraction : public EntryTarget {
 public:
     Extraction(const ExtractJob& job, ExtractResult& result) : job_(job), result_(result) {}
 
+    // EntryTarget: the entries of a decoder of our own.
+    bool folder(const std::string& name) override {
+        if (!reportProgress(name)) return false;
+        std::string path;
+        if (NamesTheTop(name)) return true;
+        if (!pathFor(name, path)) return true;
+        createFolder(path, name);
+        return true;
+    }
+
+    bool file(const std::string& name, uint32_t dosTime,
+              const std::function<CodecStatus(ByteSink& sink)>& decode) override {
+        if (!reportProgress(name)) return false;
+        std::string path;
+        bool keep = false;
+        if (!pathFor(name, path) || !mayReplace(path, name, keep)) return true;
+        CreateParents(path);
+        std::string temp = TemporaryNameFor(path);
+        FileHandle out(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!out.valid()) {
+            fail(WriteFailure(name, GetLastError()));
+            return true;
+        }
+        std::function<bool()> progress = [&]() { return reportProgress(name); };
+        FileSink sink(out.get(), progress);
+        CodecStatus status = decode(sink);
+        if (status != CodecStatus::ok) {
+            out.close();
+            DeleteFileA(temp.c_str());
+            if (sink.cancelled()) return false;  // reportProgress has said so
+            fail(sink.error() ? WriteFailure(name, sink.error()) : FailureOf(name, status));
+            return true;
+        }
+        if (dosTime != 0) SetDosWriteTime(out.get(), dosTime);
+        if (!out.close()) {
+            DWORD error = GetLastError();
+            DeleteFileA(temp.c_str());
+            fail(WriteFailure(name, error));
+            return true;
+        }
+        putInPlace(temp, path, name);
+        return true;
+    }
+
+    void fail(const std::string& entry, CodecStatus status) override {
+        fail(FailureOf(entry, status));
+    }
+
     void run() {
+        if (job_.walk) {
+            if (GetFileAttributesA(job_.archive.c_str()) == INVALID_FILE_ATTRIBUTES) {
+                fail(Make(std::string(), kReasonOpen, kErrorArcFileOpen));
+                return;
+            }
+            job_.walk(job_.archive, *this);
+            return;
+        }
         source_.file.reset(CreateFileA(job_.archive.c_str(), GENERIC_READ, FILE_SHARE_READ,
                                        nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
                                        nullptr));
@@ -391,10 +505,7 @@ private:
         mode_t type = archive_entry_filetype(entry);
         // "./", as GNU tar stores the folder it was given, is the destination itself.
         if (type == AE_IFDIR && NamesTheTop(name)) return skipData(name);
-        if (name.empty() || !SafeJoin(job_.destDir, name, path)) {
-            fail(Make(name, kReasonUnsafeName, kErrorCannotWrite));
-            return skipData(name);
-        }
+        if (!pathFor(name, path)) return skipData(name);
         const char* hardlink = archive_entry_hardlink(entry);
         if (type == AE_IFDIR) return makeFolder(path, name);
         if (type == AE_IFLNK || (archive_entry_symlink(entry) && !hardlink)) {
@@ -432,24 +543,37 @@ private:
 
     bool reportProgress(const std::string& name) {
         if (!job_.progress) return true;
-        uint64_t done = static_cast<uint64_t>(archive_filter_bytes(a(), -1));
-        if (job_.progress(name, done, source_.size)) return true;
+        // libarchive says how far into the archive it has read; our own decoders do not, so
+        // their bar shows no fraction (total 0: unknown).
+        uint64_t done = job_.walk ? 0 : static_cast<uint64_t>(archive_filter_bytes(a(), -1));
+        uint64_t total = job_.walk ? 0 : source_.size;
+        if (job_.progress(name, done, total)) return true;
         result_.cancelled = true;
         fail(Make(name, kReasonCancelled, kErrorUserCancel));
         return false;
     }
 
-    bool makeFolder(const std::string& path, const std::string& name) {
+    // The full path for name; false (the failure kept) when the name would leave the
+    // destination.
+    bool pathFor(const std::string& name, std::string& path) {
+        if (!name.empty() && SafeJoin(job_.destDir, name, path)) return true;
+        fail(Make(name, kReasonUnsafeName, kErrorCannotWrite));
+        return false;
+    }
+
+    void createFolder(const std::string& path, const std::string& name) {
         CreateParents(path);
-        if (!CreateDirectoryA(path.c_str(), nullptr)) {
-            DWORD attrs = GetFileAttributesA(path.c_str());
-            if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY)) {
-                fail(Make(name, kReasonMakeDir, kErrorMakeDirectory));
-                return skipData(name);
-            }
-        } else {
+        if (CreateDirectoryA(path.c_str(), nullptr)) {
             ++result_.written;
+            return;
         }
+        DWORD attrs = GetFileAttributesA(path.c_str());
+        if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY))
+            fail(Make(name, kReasonMakeDir, kErrorMakeDirectory));
+    }
+
+    bool makeFolder(const std::string& path, const std::string& name) {
+        createFolder(path, name);
         return skipData(name);
     }
 
@@ -509,9 +633,25 @@ private:
             file.close();
             DeleteFileA(temp.c_str());
         };
+        bool any = false;
         for (;;) {
             la_ssize_t n = archive_read_data(a(), &data_[0], data_.size());
             if (n == 0) break;
+            if (n < 0 && !any && job_.decodeRefused &&
+                Classify(a(), name, kErrorHeaderBroken).code == kErrorMethod) {
+                // A method libarchive lacks (Deflate64): our own decoder, into the same file.
+                std::function<bool()> progress = [&]() { return reportProgress(name); };
+                FileSink sink(file.get(), progress);
+                CodecStatus status = CodecStatus::ok;
+                if (job_.decodeRefused(job_.archive, name, sink, status)) {
+                    if (status == CodecStatus::ok) break;
+                    discard();
+                    if (sink.cancelled()) return false;
+                    fail(sink.error() ? WriteFailure(name, sink.error()) : FailureOf(name, status));
+                    return true;
+                }
+            }
+            any = true;
             if (n < 0) {
                 discard();
                 fail(Classify(a(), name, kErrorHeaderBroken));
@@ -592,6 +732,11 @@ bool EndsWithNoCase(const std::string& s, const char* suffix) {
 
 }  // namespace
 
+std::string StoredNameToAnsi(const std::string& bytes, bool utf8) {
+    if (utf8) return Utf8ToAnsiOr(bytes.c_str());
+    return NameOf(nullptr, nullptr, bytes.c_str());
+}
+
 std::string LoneFileName(const std::string& archive, const std::string& storedName) {
     size_t separator = LastSeparatorIndex(storedName);
     std::string stored =
@@ -599,10 +744,18 @@ std::string LoneFileName(const std::string& archive, const std::string& storedNa
     if (!stored.empty() && stored != "." && stored != "..") return stored;
     separator = LastSeparatorIndex(archive);
     std::string name = separator == std::string::npos ? archive : archive.substr(separator + 1);
-    // Suffixes of compressed single files, as gzip -d, bunzip2, unxz and uncompress strip them.
-    const char* suffixes[] = {".gz", "-gz", ".z", "-z", "_z", ".bz2", ".bz", ".xz", ".lzma"};
-    for (const char* suffix : suffixes) {
-        if (EndsWithNoCase(name, suffix)) return name.substr(0, name.size() - strlen(suffix));
+    // Suffixes of compressed single files, as gzip -d, bunzip2, unxz and uncompress strip or
+    // turn them; ".z" also matches ".Z".
+    const struct {
+        const char* suffix;
+        const char* replacement;
+    } suffixes[] = {{".tgz", ".tar"}, {".taz", ".tar"}, {".tbz2", ".tar"}, {".tbz", ".tar"},
+                    {".txz", ".tar"}, {".gz", ""},      {"-gz", ""},      {".z", ""},
+                    {"-z", ""},       {"_z", ""},       {".bz2", ""},     {".bz", ""},
+                    {".xz", ""},      {".lzma", ""}};
+    for (const auto& s : suffixes) {
+        if (EndsWithNoCase(name, s.suffix))
+            return name.substr(0, name.size() - strlen(s.suffix)) + s.replacement;
     }
     return name + ".out";
 }

@@ -7,9 +7,35 @@
 #include <string>
 #include <vector>
 
+#include "standins/codecs/codec_status.h"
+
 struct archive;
 
 namespace standin {
+
+struct Failure;
+
+// Where a decoder of our own (ARJ) puts the entries it walks: the engine checks each name,
+// writes through a temporary file and keeps the failures, as for libarchive's entries.
+class EntryTarget {
+public:
+    virtual ~EntryTarget() = default;
+    // False stops the walk (the user cancelled).
+    virtual bool folder(const std::string& name) = 0;
+    // decode writes the entry's data to the sink it is given and checks it; false stops.
+    virtual bool file(const std::string& name, uint32_t dosTime,
+                      const std::function<CodecStatus(ByteSink& sink)>& decode) = 0;
+    // A failure of the walk itself (entry empty) or of one entry.
+    virtual void fail(const std::string& entry, CodecStatus status) = 0;
+};
+
+// Walks an archive with a decoder of our own instead of libarchive.
+using WalkEntries = void (*)(const std::string& archive, EntryTarget& target);
+
+// Decodes an entry libarchive refuses (a ZIP entry in Deflate64) to sink, found by its
+// name; false when it is not such an entry (status then unset).
+using DecodeRefused = bool (*)(const std::string& archive, const std::string& name,
+                               ByteSink& sink, CodecStatus& status);
 
 // Registers the readers (formats and filters) of one DLL's family on a new archive reader.
 // Each family's function lives in its own object file, so a DLL links only its own readers.
@@ -33,6 +59,8 @@ struct ExtractJob {
     // A lone compressed file (libarchive's "raw" format) is named by LoneFileName.
     EnableReaders enable = nullptr;
     StoredCrc storedCrc = nullptr;
+    DecodeRefused decodeRefused = nullptr;
+    WalkEntries walk = nullptr;  // instead of enable: a decoder of our own
     // Called for each encrypted entry until it gives the right password; false gives up.
     std::function<bool(const std::string& entry, std::string& password)> askPassword;
     // Called as data is written; false stops the job (the user pressed Cancel).
@@ -54,13 +82,23 @@ ExtractResult ExtractWithReaders(const ExtractJob& job);
 // line per failed entry (at most a screenful).
 std::string DescribeFailures(const std::string& archive, const ExtractResult& result);
 
+// A name stored as bytes, in the system code page as the engine gives every entry's name:
+// UTF-8 (flagged, or well-formed multibyte UTF-8) converted, other bytes kept.
+std::string StoredNameToAnsi(const std::string& bytes, bool utf8);
+
 // The name a lone compressed file is extracted as: the archive's file name without its
-// ".gz", ".bz2", ".xz", ".Z" (or "-gz", "_z" and the like); a name with none of them gets
-// ".out" added. The last component of storedName (a gzip header's) wins when there is one.
+// ".gz", ".bz2", ".xz", ".Z" (or "-gz", "_z" and the like; ".tgz" and its kin become
+// ".tar"); a name with none of them gets ".out" added. The last component of storedName (a gzip header's) wins when there is one.
 std::string LoneFileName(const std::string& archive, const std::string& storedName);
 
 // A stored RAR entry's CRC, RAR 1.5-4.x or 5 (rar_stored.cpp).
 bool RarStoredCrc(const std::string& archive, int64_t from, uint32_t& crc);
+
+// ARJ through the project's own decoder (arj_extract.cpp), and ZIP's Deflate64 entries
+// (zip_deflate64.cpp).
+void WalkArj(const std::string& archive, EntryTarget& target);
+bool DecodeZipRefused(const std::string& archive, const std::string& name, ByteSink& sink,
+                      CodecStatus& status);
 
 // The readers of each family, one object file each (readers_*.cpp).
 bool EnableLzhReaders(struct archive* reader);

@@ -12,7 +12,7 @@ bool ExtractArchive(Kind kind, const std::string& archive, const ExtractOptions&
     case Kind::Zip: enable = &EnableZipReaders; break;
     case Kind::Cab: enable = &EnableCabReaders; break;
     case Kind::Rar: enable = &EnableRarReaders; break;  // with RarStoredCrc below
-    case Kind::Arj: return ExtractArj(archive, options);
+    case Kind::Arj: break;  // walked by WalkArj below
     case Kind::Tar:
     case Kind::Gzip:
     case Kind::Bzip2:
@@ -26,6 +26,8 @@ bool ExtractArchive(Kind kind, const std::string& archive, const ExtractOptions&
     job.overwrite = options.overwrite;
     job.enable = enable;
     if (kind == Kind::Rar) job.storedCrc = &RarStoredCrc;
+    if (kind == Kind::Arj) job.walk = &WalkArj;
+    if (kind == Kind::Zip) job.decodeRefused = &DecodeZipRefused;
     return ExtractWithReaders(job).failures.empty();
 }
 

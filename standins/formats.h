@@ -3,6 +3,7 @@
 // with the ANSI Win32 file functions; names inside archives are stored as those bytes.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,17 +31,53 @@ struct ExtractOptions {
     bool overwrite = false;  // false: an existing file is kept as it is
 };
 
-// Writers return false and leave no archive behind when they cannot write it whole.
+// Why a writer stopped. The runners turn it into the family's code and a message.
+enum class WriteError {
+    none,
+    cannotRead,   // an input cannot be opened or read
+    changed,      // an input's size changed while it was packed
+    cannotWrite,  // the archive cannot be created or written
+    diskFull,     // the archive's disk is full
+    tooLarge,     // a cabinet past its format's 2 GiB
+    cancelled,    // the user pressed Cancel in the progress window
+    outOfMemory,  // a codec could not get its memory
+};
+
+struct WriteResult {
+    WriteError error = WriteError::none;
+    std::string entry;  // the item's name when one item is to blame
+    bool ok() const { return error == WriteError::none; }
+};
+
+// One archive to write. The writers stream: an input is read in fixed pieces as it is
+// compressed, and the archive goes to a temporary name renamed into place only when whole,
+// so a failure or a cancel leaves no archive behind.
+struct WriteJob {
+    std::string archive;
+    std::vector<Item> items;
+    // Called as input is read (total: the items' sizes); false stops the job. May be empty.
+    std::function<bool(const std::string& entry, uint64_t done, uint64_t total)> progress;
+};
+
+enum class TarFilter { none, gzip, bzip2 };  // gzip at level 6, bzip2 at level 9
+enum class CabMethod { stored, mszip, lzx21 };
+
+// ZIP: deflate at level 6 (an entry deflate would make larger is stored), traditional PKWARE
+// encryption when password is not empty, ZIP64 fields past 4 GiB; names as stored bytes.
+WriteResult WriteZipArchive(const WriteJob& job, bool deflate, const std::string& password);
+WriteResult WriteTarArchive(const WriteJob& job, TarFilter filter);
+// One folder of method; more than 2 GiB of input is refused as tooLarge before anything is
+// written.
+WriteResult WriteCabArchive(const WriteJob& job, CabMethod method);
+
+// Shorthands of the above with no progress: false when no archive was written.
 bool WriteZip(const std::string& archive, const std::vector<Item>& items, bool deflate);
 bool WriteTar(const std::string& archive, const std::vector<Item>& items, bool gzip);
 // keepExisting: entries of an archive already there stay unless an item replaces them
 // (LHA's "a" adds to an archive).
 bool WriteLzh(const std::string& archive, const std::vector<Item>& items, bool keepExisting);
-bool WriteCab(const std::string& archive, const std::vector<Item>& items);  // uncompressed folder
+bool WriteCab(const std::string& archive, const std::vector<Item>& items);  // stored folder
 
-// ARJ, stored entries only: false when the archive cannot be read at all. An entry whose
-// method it cannot decode, or whose name would leave destDir, is skipped.
-bool ExtractArj(const std::string& archive, const ExtractOptions& options);
 
 // Shared by the extractors (common.cpp).
 // Joins destDir and an entry name ('/' or '\\' separated); false when the name is absolute,
@@ -48,11 +85,6 @@ bool ExtractArj(const std::string& archive, const ExtractOptions& options);
 bool SafeJoin(const std::string& destDir, const std::string& name, std::string& out);
 // Creates every missing directory along path up to its last separator.
 void CreateParents(const std::string& path);
-// Writes one extracted file at destDir + name: keeps an existing file unless overwrite,
-// creates the folders on the way, sets the modification time from dosTime when nonzero.
-bool WriteEntryFile(const ExtractOptions& options, const std::string& name,
-                    const void* data, size_t size, uint32_t dosTime);
-bool MakeEntryDir(const ExtractOptions& options, const std::string& name);
 // Reads a whole file; false when it cannot be opened.
 bool ReadWholeFile(const std::string& path, std::string& data);
 

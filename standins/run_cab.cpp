@@ -1,5 +1,5 @@
-// Cab32.dll's commands: "-a" writes a cabinet, "-x" extracts ("-o" replaces existing files),
-// "-f" writes a self-extracting program.
+// Cab32.dll's commands: "-a" writes a cabinet ("-mz" MSZIP, "-ml21" LZX, else stored), "-x"
+// extracts ("-o" replaces existing files), "-f" writes a self-extracting program.
 #include "standins/command.h"
 
 namespace standin {
@@ -8,10 +8,17 @@ int RunCab(const std::string& text, std::string& message) {
     const Dll dll = Dll::Cab;
     Command command = ParseCommand(text);
     if (command.has("-a")) {
-        std::vector<Item> items;
-        int gathered = GatherFromArgs(dll, command, 0, items, message);
+        // "-mz" MSZIP, "-ml21" LZX with a 2 MiB window; no method switch stores.
+        CabMethod method = CabMethod::stored;
+        if (command.has("-mz")) method = CabMethod::mszip;
+        if (command.has("-ml21")) method = CabMethod::lzx21;
+        WriteJob job;
+        job.archive = command.arg(0);
+        int gathered = GatherFromArgs(dll, command, 0, job.items, message);
         if (gathered != kOk) return gathered;
-        return Written(dll, command.arg(0), WriteCab(command.arg(0), items), message);
+        return WriteCommand(dll, std::move(job), [method](const WriteJob& j) {
+            return WriteCabArchive(j, method);
+        }, message);
     }
     if (command.has("-x")) {
         return ExtractCommand(dll, &EnableCabReaders, command.arg(0), command.arg(1),

@@ -1,13 +1,9 @@
-// Tar32.dll's commands: "c..." writes a tar (with "z" a tar.gz), "x..." extracts a tar,
-// a compressed tar or a lone compressed file, "--self-extracting=1" writes a program.
+// Tar32.dll's commands: "c..." writes a tar (with "z" a tar.gz, with "zB" a tar.bz2),
+// "x..." extracts a tar, a compressed tar or a lone compressed file,
+// "--self-extracting=1" writes a program.
 #include "standins/command.h"
 
 namespace standin {
-namespace {
-
-const char kReasonNoBzip2[] = "BZIP2 形式の書庫はまだ作成できません";
-
-}  // namespace
 
 int RunTar(const std::string& text, std::string& message) {
     const Dll dll = Dll::Tar;
@@ -18,14 +14,20 @@ int RunTar(const std::string& text, std::string& message) {
         return MakeSfx(dll, command.arg(1), command.arg(2), message);
     }
     if (create) {
+        // "z" alone is gzip; "zB" (or "j") is bzip2, as Tar32's command texts say it.
+        TarFilter filter = TarFilter::none;
         if (letters.find('B') != std::string::npos || letters.find('j') != std::string::npos) {
-            return Refuse(dll, command.arg(1), kReasonNoBzip2, kErrorMethod, message);
+            filter = TarFilter::bzip2;
+        } else if (letters.find('z') != std::string::npos) {
+            filter = TarFilter::gzip;
         }
-        std::vector<Item> items;
-        int gathered = GatherFromArgs(dll, command, 1, items, message);
+        WriteJob job;
+        job.archive = command.arg(1);
+        int gathered = GatherFromArgs(dll, command, 1, job.items, message);
         if (gathered != kOk) return gathered;
-        bool gzip = letters.find('z') != std::string::npos;
-        return Written(dll, command.arg(1), WriteTar(command.arg(1), items, gzip), message);
+        return WriteCommand(dll, std::move(job), [filter](const WriteJob& j) {
+            return WriteTarArchive(j, filter);
+        }, message);
     }
     if (letters.find('x') != std::string::npos) {
         return ExtractCommand(dll, &EnableTarReaders, command.arg(1), command.arg(2), false,

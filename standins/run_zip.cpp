@@ -24,12 +24,13 @@ int RunZip(const std::string& text, std::string& message) {
         }
         if (password.empty()) return Refuse(dll, command.arg(0), kReasonNoPassword, kErrorPassword, message);
     }
-    std::vector<Item> items;
-    int gathered = GatherFromArgs(dll, command, 0, items, message);
+    WriteJob job;
+    job.archive = command.arg(0);
+    int gathered = GatherFromArgs(dll, command, 0, job.items, message);
     if (gathered != kOk) return gathered;
-    bool ok = password.empty() ? WriteZip(command.arg(0), items, true)
-                               : WriteZipEncrypted(command.arg(0), items, true, password);
-    return Written(dll, command.arg(0), ok, message);
+    return WriteCommand(dll, std::move(job), [&](const WriteJob& j) {
+        return WriteZipArchive(j, true, password);
+    }, message);
 }
 
 }  // namespace standin

@@ -8,6 +8,7 @@
 
 #include "jobs/Compression.h"
 #include "jobs/tests/JobFixture.h"
+#include "tests/support/WindowWatcher.h"
 #include "archivers/Chain.h"
 #include "settings/Options.h"
 
@@ -64,19 +65,21 @@ TEST_F(Compression, EachFormatReachesItsArchiverAndExtension) {
         Options.ZipCrypt = row.zipCrypt;
         ClearJournal();
         person.calls.clear();
+        // The stand-in asks for the password of an encrypted ZIP, as a person would answer.
+        std::vector<testing_support::WindowStep> steps;
+        if (row.zipCrypt)
+            steps.push_back({"#32770", "パスワードの入力", {"pw", "pw"}, IDOK, GetCurrentProcessId()});
+        testing_support::WindowWatcher windows(steps);
         EXPECT_TRUE(Run({report}));
+        if (!steps.empty()) {
+            EXPECT_TRUE(windows.wait());
+        }
         ASSERT_EQ(1u, Commands().size()) << row.command;
         EXPECT_EQ(0u, Commands()[0].find(std::string(row.command) + "\"" + out / row.archive))
             << Commands()[0];
-        // A format the stand-in refuses (ZIP_Cr without a password, BZ2 without a codec)
-        // leaves no archive, and the user is told so.
-        const std::vector<PersonCall> told = Messages();
-        if (FileExists(out / row.archive)) {
-            EXPECT_TRUE(person.calls.empty()) << row.archive;
-        } else {
-            ASSERT_EQ(1u, person.calls.size()) << row.archive;
-            EXPECT_EQ(Box("圧縮に失敗しました", "圧縮失敗", MB_OK), Box(told.at(0)));
-        }
+        // Every label's stand-in writes its archive, and nothing needs telling.
+        EXPECT_TRUE(FileExists(out / row.archive)) << row.archive;
+        EXPECT_TRUE(person.calls.empty()) << row.archive;
     }
 }
 

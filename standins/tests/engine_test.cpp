@@ -318,6 +318,8 @@ TEST(EngineTest, LoneCompressedFilesAreNamedWithoutTheirSuffix) {
         {"C:\\d\\notes.txt.Z", "", "notes.txt"},
         {"C:\\表\\ソ.gz", "", "ソ"},
         {"C:\\d\\noext", "", "noext.out"},
+        {"C:\\d\\data.tgz", "", "data.tar"},  // a .tgz that holds no tar
+        {"C:\\d\\data.tbz2", "", "data.tar"},
         {"C:\\d\\x.gz", "dir/original.txt", "original.txt"},
         {"C:\\d\\x.gz", "..", "x"},  // a stored name that is no name
     };

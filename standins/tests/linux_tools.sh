@@ -62,14 +62,15 @@ if lhasa t "$work/out/t.lzh" > "$work/lha.log" 2>&1; then pass "lha t"; else fai
 mkdir -p "$work/x-lzh" && (cd "$work/x-lzh" && lhasa xq "$work/out/t.lzh")
 same_tree "lhasa extracts the LZH" "$work/expected.txt" "$work/x-lzh"
 
-# ZIP through Zip32j.dll, read by unzip.
-run Zip32j.dll Zip "-r -S \"$W\\out\\t.zip\" $files" || fail "Zip32j: $(cat "$work/run.log")"
-if unzip -tq "$work/out/t.zip" > "$work/unzip.log" 2>&1; then pass "unzip -t"; else fail "unzip -t"; cat "$work/unzip.log"; fi
-# unzip maps the names of an archive made on MS-DOS through an OEM table, so the tree is
+# unzip maps the names of an archive made on MS-DOS through an OEM table, so trees are
 # unpacked with Python's zipfile, reading the names as the Shift-JIS bytes they are.
-python3 - "$work/out/t.zip" "$work/x-zip" <<'PY'
+# unpack_zip <archive> <folder> [password]
+unpack_zip() {
+    python3 - "$@" <<'PY'
 import os, sys, zipfile
 with zipfile.ZipFile(sys.argv[1]) as z:
+    if len(sys.argv) > 3:
+        z.setpassword(sys.argv[3].encode())
     for info in z.infolist():
         name = info.filename.encode("cp437").decode("cp932")
         target = os.path.join(sys.argv[2], name)
@@ -80,6 +81,15 @@ with zipfile.ZipFile(sys.argv[1]) as z:
         with open(target, "wb") as out:
             out.write(z.read(info))
 PY
+}
+
+# ZIP through Zip32j.dll, read by unzip: deflated where that pays, stored where it does not.
+run Zip32j.dll Zip "-r -S \"$W\\out\\t.zip\" $files" || fail "Zip32j: $(cat "$work/run.log")"
+if unzip -tq "$work/out/t.zip" > "$work/unzip.log" 2>&1; then pass "unzip -t"; else fail "unzip -t"; cat "$work/unzip.log"; fi
+method_of() { unzip -v "$work/out/t.zip" | grep -a "$1" | awk '{print $2}'; }
+if [ "$(method_of lines.txt)" = Defl:N ]; then pass "the text is deflated"; else fail "the text: $(method_of lines.txt)"; fi
+if [ "$(method_of random.bin)" = Stored ]; then pass "random data is stored"; else fail "random data: $(method_of random.bin)"; fi
+unpack_zip "$work/out/t.zip" "$work/x-zip"
 same_tree "the ZIP holds the tree" "$work/expected.txt" "$work/x-zip"
 
 # Encrypted ZIP: the password comes from ARCHIVER_PASSWORD.
@@ -91,18 +101,43 @@ else
     fail "unzip -t -P secret"; cat "$work/unzip.log"
 fi
 if unzip -tq -P wrong "$work/out/crypt.zip" > /dev/null 2>&1; then fail "wrong password accepted"; else pass "wrong password refused"; fi
+unpack_zip "$work/out/crypt.zip" "$work/x-crypt" secret
+same_tree "the encrypted ZIP holds the tree" "$work/expected.txt" "$work/x-crypt"
 
-# CAB through Cab32.dll, read by cabextract (a cabinet keeps no empty folders).
-run Cab32.dll Cab "-a -r -mz \"$W\\out\\t.cab\" $files" || fail "Cab32 -a: $(cat "$work/run.log")"
-if cabextract -q -t "$work/out/t.cab" > "$work/cab.log" 2>&1; then pass "cabextract -t"; else fail "cabextract -t"; cat "$work/cab.log"; fi
-cabextract -q -e CP932 -d "$work/x-cab" "$work/out/t.cab" > /dev/null 2>&1
-same_tree "cabextract extracts the CAB" "$work/expected-files.txt" "$work/x-cab"
+# CAB through Cab32.dll, stored, MSZIP and LZX, read by cabextract and 7-Zip (a cabinet
+# keeps no empty folders).
+# Each round: the cabinet's name, the method 7-Zip names for its folder, Cab32's switch.
+for round in "stored||" "mszip|MSZip|-mz" "lzx|LZX:21|-ml21"; do
+    IFS='|' read -r label shown switch <<< "$round"
+    cab="$work/out/t-$label.cab"
+    run Cab32.dll Cab "-a -r $switch \"$W\\out\\t-$label.cab\" $files" ||
+        fail "Cab32 -a $switch: $(cat "$work/run.log")"
+    if cabextract -q -t "$cab" > "$work/cab.log" 2>&1; then pass "cabextract -t ($label)"; else fail "cabextract -t ($label)"; cat "$work/cab.log"; fi
+    if [ -n "$shown" ]; then
+        methods=$(7zz l -slt "$cab" | awk -F' = ' '/^Method = / {print $2}' | sort -u | tr '\n' ' ')
+        if [ "$methods" = "$shown " ]; then pass "7zz shows $shown"; else fail "7zz shows '$methods' for $label"; fi
+    fi
+    cabextract -q -e CP932 -d "$work/x-cab-$label" "$cab" > /dev/null 2>&1
+    same_tree "cabextract extracts the $label CAB" "$work/expected-files.txt" "$work/x-cab-$label"
+done
+stored=$(stat -c %s "$work/out/t-stored.cab")
+for label in mszip lzx; do
+    size=$(stat -c %s "$work/out/t-$label.cab")
+    if [ "$size" -lt $((stored * 2 / 3)) ]; then pass "$label compresses ($size of $stored bytes)"; else fail "$label: $size of $stored bytes"; fi
+done
 
-# TAR.GZ through Tar32.dll, read by tar.
+# TAR.GZ and TAR.BZ2 through Tar32.dll, read by gzip, bzip2 and tar.
 run Tar32.dll Tar "cvfz \"$W\\out\\t.tar.gz\" $files" || fail "Tar32 cvfz: $(cat "$work/run.log")"
-if tar tzf "$work/out/t.tar.gz" > /dev/null 2>&1; then pass "tar tzf"; else fail "tar tzf"; fi
+if gzip -t "$work/out/t.tar.gz" && tar tzf "$work/out/t.tar.gz" > /dev/null 2>&1; then pass "gzip -t, tar tzf"; else fail "gzip -t, tar tzf"; fi
 mkdir -p "$work/x-tgz" && tar xzf "$work/out/t.tar.gz" -C "$work/x-tgz"
 same_tree "tar extracts the TAR.GZ" "$work/expected.txt" "$work/x-tgz"
+
+run Tar32.dll Tar "cvfzB \"$W\\out\\t.bz2\" $files" || fail "Tar32 cvfzB: $(cat "$work/run.log")"
+if bzip2 -tq "$work/out/t.bz2" && tar tjf "$work/out/t.bz2" > /dev/null 2>&1; then pass "bzip2 -t, tar tjf"; else fail "bzip2 -t, tar tjf"; fi
+# Level 9: the block-size digit of the bzip2 header.
+if [ "$(head -c 4 "$work/out/t.bz2")" = BZh9 ]; then pass "bzip2 level 9"; else fail "bzip2 header $(head -c 4 "$work/out/t.bz2" | od -c)"; fi
+mkdir -p "$work/x-tbz" && tar xjf "$work/out/t.bz2" -C "$work/x-tbz"
+same_tree "tar extracts the TAR.BZ2" "$work/expected.txt" "$work/x-tbz"
 
 # The other way: archives of the Linux tools extracted by the stand-ins. The tools store
 # the names' bytes as they are, so the Linux tree gets Shift-JIS names.
