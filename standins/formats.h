@@ -41,6 +41,7 @@ enum class WriteError {
     tooLarge,     // a cabinet past its format's 2 GiB
     cancelled,    // the user pressed Cancel in the progress window
     outOfMemory,  // a codec could not get its memory
+    past4GiB,     // a file of 4 GiB or more, which an LZH header cannot describe
 };
 
 struct WriteResult {
@@ -73,9 +74,14 @@ WriteResult WriteCabArchive(const WriteJob& job, CabMethod method);
 // Shorthands of the above with no progress: false when no archive was written.
 bool WriteZip(const std::string& archive, const std::vector<Item>& items, bool deflate);
 bool WriteTar(const std::string& archive, const std::vector<Item>& items, bool gzip);
-// keepExisting: entries of an archive already there stay unless an item replaces them
-// (LHA's "a" adds to an archive).
-bool WriteLzh(const std::string& archive, const std::vector<Item>& items, bool keepExisting);
+// LZH with level-2 headers. Each file is packed as asked, or stored (-lh0-) when packing
+// would not make it smaller; folders are -lhd- entries. keepExisting: entries of an archive
+// already there stay in their places unless an item replaces them (LHA's "a" adds to an
+// archive); an archive there that cannot be read is cannotRead, naming the archive.
+enum class LzhPacking { stored, lh5, lh6, lh7 };
+WriteResult WriteLzhArchive(const WriteJob& job, LzhPacking packing, bool keepExisting);
+bool WriteLzh(const std::string& archive, const std::vector<Item>& items, bool keepExisting,
+              LzhPacking packing = LzhPacking::stored);
 bool WriteCab(const std::string& archive, const std::vector<Item>& items);  // stored folder
 
 

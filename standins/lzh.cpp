@@ -1,33 +1,20 @@
-// LZH archives: writes level 2 with stored (-lh0-) data, and reads the level 0-2 headers of
+// LZH archives: writes level-2 headers around -lh0-, -lh5-, -lh6- or -lh7- data, each file
+// streamed through the encoder straight into the archive, and reads the level 0-2 headers of
 // an archive it adds to (libarchive reads them for extraction).
 #include "standins/formats.h"
 
 #include <windows.h>
 
 #include <ctime>
+#include <vector>
+
+#include "standins/codecs/lzh_encoder.h"
+#include "standins/writer_io.h"
 
 namespace standin {
 namespace {
 
 const unsigned char kPathSeparator = 0xFF;  // separator inside LZH directory headers
-
-uint16_t Crc16(const void* data, size_t size, uint16_t crc = 0) {
-    static uint16_t table[256];
-    static bool ready = false;
-    if (!ready) {
-        for (unsigned i = 0; i < 256; ++i) {
-            uint16_t c = static_cast<uint16_t>(i);
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? static_cast<uint16_t>((c >> 1) ^ 0xA001) : c >> 1;
-            table[i] = c;
-        }
-        ready = true;
-    }
-    const unsigned char* p = static_cast<const unsigned char*>(data);
-    for (size_t i = 0; i < size; ++i)
-        crc = static_cast<uint16_t>((crc >> 8) ^ table[(crc ^ p[i]) & 0xFF]);
-    return crc;
-}
 
 // Splits a '\\' or '/' separated name into components, leaving double-byte characters whole.
 std::vector<std::string> SplitComponents(const std::string& name) {
@@ -118,7 +105,8 @@ std::string JoinName(std::string dir, std::string file) {
     return dir + file;
 }
 
-// Parses the entry at pos; false at the end mark or on a header that does not hold together.
+// Parses the entry header at pos (a holds it whole; the data follows it in the archive);
+// false at the end mark or on a header that does not hold together.
 bool ParseEntry(const std::string& a, size_t pos, LzhEntry& e) {
     if (pos + 22 > a.size() || a[pos] == 0) return false;
     e = LzhEntry();
@@ -168,7 +156,7 @@ bool ParseEntry(const std::string& a, size_t pos, LzhEntry& e) {
             size_t at = ext.headerCrcAt - pos;
             uint16_t stored = static_cast<uint16_t>(GetLe16(header, at));
             header[at] = header[at + 1] = 0;
-            if (Crc16(header.data(), header.size()) != stored) return false;
+            if (LzhCrc16(header.data(), header.size()) != stored) return false;
         }
         e.crc = static_cast<uint16_t>(GetLe16(a, pos + 21));
         e.dosTime = UnixTimeToDos(GetLe32(a, pos + 15));
@@ -178,21 +166,99 @@ bool ParseEntry(const std::string& a, size_t pos, LzhEntry& e) {
     } else {
         return false;
     }
-    return e.dataStart + e.dataSize <= a.size();
-}
-
-// Parses every entry; false when the archive breaks off before its end mark.
-bool ParseArchive(const std::string& a, std::vector<LzhEntry>& entries) {
-    entries.clear();
-    size_t pos = 0;
-    while (pos < a.size() && a[pos] != 0) {
-        LzhEntry e;
-        if (!ParseEntry(a, pos, e)) return false;
-        entries.push_back(e);
-        pos = static_cast<size_t>(e.dataStart + e.dataSize);
-    }
     return true;
 }
+
+
+// The entries of an archive being added to, read one after another from its start, with a
+// piece of the file in memory at a time.
+class ArchiveScanner {
+public:
+    explicit ArchiveScanner(InputFile& in) : in_(in) {}
+
+    // The next entry's whole header into header, parsed into entry. False at the end mark or
+    // the file's end (end is then true) and on a header that breaks off or does not hold
+    // together (end false).
+    bool nextHeader(std::string& header, LzhEntry& entry, bool& end) {
+        end = false;
+        header.clear();
+        if (!fill(1)) return false;
+        if (available() == 0 || buffer_[at_] == '\0') {
+            end = true;
+            return false;
+        }
+        const size_t kMinimum = 22;
+        if (!take(kMinimum, header)) return false;
+        int level = static_cast<unsigned char>(header[20]);
+        if (level == 0 || level == 1) {
+            size_t baseEnd = 2 + static_cast<unsigned char>(header[0]);
+            if (baseEnd < kMinimum + 2 || !take(baseEnd - kMinimum, header)) return false;
+            // Level 1 chains extended headers after the base one, each naming the next's size.
+            for (uint32_t next = level == 1 ? GetLe16(header, baseEnd - 2) : 0; next != 0;
+                 next = GetLe16(header, header.size() - 2)) {
+                if (next < 3 || header.size() + next > kLongestHeader || !take(next, header))
+                    return false;
+            }
+        } else if (level == 2) {
+            size_t total = GetLe16(header, 0);
+            if (total < 26 || !take(total - kMinimum, header)) return false;
+        } else {
+            return false;
+        }
+        return ParseEntry(header, 0, entry) && entry.dataStart == header.size();
+    }
+
+    // Passes the next size bytes on to sink, or drops them when sink is null; false when the
+    // file ends first or cannot be read, or when the sink refuses.
+    bool pass(uint64_t size, ByteSink* sink) {
+        while (size > 0) {
+            if (!fill(1) || available() == 0) return false;
+            size_t n = available() < size ? available() : static_cast<size_t>(size);
+            if (sink && !sink->write(&buffer_[at_], n)) {
+                sinkRefused_ = true;
+                return false;
+            }
+            at_ += n;
+            size -= n;
+        }
+        return true;
+    }
+
+    bool sinkRefused() const { return sinkRefused_; }
+
+private:
+    // Hostile extended-header chains stop here; real ones are a few hundred bytes.
+    static const size_t kLongestHeader = 1 << 20;
+
+    size_t available() const { return buffer_.size() - at_; }
+
+    // Makes at least want bytes available unless the file ends first; false on a read error.
+    bool fill(size_t want) {
+        if (available() >= want) return true;
+        buffer_.erase(0, at_);
+        at_ = 0;
+        std::vector<char> piece(kWriteChunk);
+        while (buffer_.size() < want) {
+            size_t got = 0;
+            if (!in_.read(piece.data(), piece.size(), got)) return false;
+            if (got == 0) break;
+            buffer_.append(piece.data(), got);
+        }
+        return true;
+    }
+
+    bool take(size_t size, std::string& out) {
+        if (!fill(size) || available() < size) return false;
+        out.append(buffer_, at_, size);
+        at_ += size;
+        return true;
+    }
+
+    InputFile& in_;
+    std::string buffer_;
+    size_t at_ = 0;
+    bool sinkRefused_ = false;
+};
 
 void AddExt(std::string& h, unsigned char type, const std::string& data) {
     h += static_cast<char>(type);
@@ -200,12 +266,17 @@ void AddExt(std::string& h, unsigned char type, const std::string& data) {
     h += std::string(2, '\0');  // size of the next extended header, filled in later
 }
 
-// One level-2 entry, header and stored data.
-bool BuildEntry(const Item& item, std::string& out) {
-    std::string data;
-    if (!item.isDir) {
-        if (!ReadWholeFile(item.sourcePath, data) || data.size() > 0xFFFFFFFFu) return false;
-    }
+// What a header says about the data after it.
+struct DataFacts {
+    const char* method;  // "-lh0-", "-lh5-"...
+    uint32_t packedSize = 0;
+    uint32_t originalSize = 0;
+    uint16_t crc = 0;
+};
+
+// One level-2 header. Its length depends only on the item's name, so the header written
+// before the data can be patched in place once the data's facts are known.
+bool BuildHeader(const Item& item, const DataFacts& facts, std::string& h) {
     std::vector<std::string> parts = SplitComponents(item.name);
     if (parts.empty()) return false;
     std::string fileName, dirName;
@@ -213,16 +284,16 @@ bool BuildEntry(const Item& item, std::string& out) {
     for (size_t i = 0; i < dirParts; ++i) dirName += parts[i] + static_cast<char>(kPathSeparator);
     if (!item.isDir) fileName = parts.back();
 
-    std::string h(26, '\0');
-    h.replace(2, 5, item.isDir ? "-lhd-" : "-lh0-");
-    SetLe32(h, 7, static_cast<uint32_t>(data.size()));
-    SetLe32(h, 11, static_cast<uint32_t>(data.size()));
+    h.assign(26, '\0');
+    h.replace(2, 5, facts.method);
+    SetLe32(h, 7, facts.packedSize);
+    SetLe32(h, 11, facts.originalSize);
     uint32_t unixTime = item.dosTime ? DosTimeToUnix(item.dosTime) : 0;
     if (unixTime == 0) unixTime = static_cast<uint32_t>(std::time(nullptr));
     SetLe32(h, 15, unixTime);
     h[19] = 0x20;
     h[20] = 2;
-    SetLe16(h, 21, Crc16(data.data(), data.size()));
+    SetLe16(h, 21, facts.crc);
     h[23] = 'M';
     std::vector<size_t> extStarts;
     extStarts.push_back(h.size());
@@ -251,44 +322,201 @@ bool BuildEntry(const Item& item, std::string& out) {
     if ((h.size() & 0xFF) == 0) h += '\0';
     if (h.size() > 0xFFFF) return false;
     SetLe16(h, 0, static_cast<uint32_t>(h.size()));
-    SetLe16(h, extStarts[0] + 1, Crc16(h.data(), h.size()));
-    out = h + data;
+    SetLe16(h, extStarts[0] + 1, LzhCrc16(h.data(), h.size()));
     return true;
+}
+
+// Reports what the encoder reads and stops it once the user cancels.
+class ProgressSource : public ByteSource {
+public:
+    ProgressSource(ByteSource& in, WriteProgress& progress, const std::string& entry)
+        : in_(in), progress_(progress), entry_(entry) {}
+    bool read(void* buffer, size_t size, size_t& got) override {
+        if (!in_.read(buffer, size, got)) return false;
+        if (got > 0 && !progress_.advance(entry_, got)) {
+            cancelled_ = true;
+            got = 0;
+            return false;
+        }
+        return true;
+    }
+    bool cancelled() const { return cancelled_; }
+
+private:
+    ByteSource& in_;
+    WriteProgress& progress_;
+    const std::string& entry_;
+    bool cancelled_ = false;
+};
+
+// Passes stored data on and keeps its CRC-16, which the header carries.
+class Crc16Sink : public ByteSink {
+public:
+    explicit Crc16Sink(ByteSink& next) : next_(next) {}
+    bool write(const void* data, size_t size) override {
+        crc = LzhCrc16(data, size, crc);
+        return next_.write(data, size);
+    }
+    uint16_t crc = 0;
+
+private:
+    ByteSink& next_;
+};
+
+const uint64_t kLargestEntry = 0xFFFFFFFFu;  // the header's 32-bit sizes
+
+bool MethodOf(LzhPacking packing, LzhMethod& method) {
+    switch (packing) {
+    case LzhPacking::stored: return false;
+    case LzhPacking::lh5: method = LzhMethod::Lh5; return true;
+    case LzhPacking::lh6: method = LzhMethod::Lh6; return true;
+    case LzhPacking::lh7: method = LzhMethod::Lh7; return true;
+    }
+    return false;
+}
+
+// The file's bytes stored as they are; facts receives their size and CRC.
+WriteError StoreData(const Item& item, ArchiveOutput& out, WriteProgress& progress,
+                     DataFacts& facts) {
+    InputFile in(item.sourcePath);
+    if (!in.opened()) return WriteError::cannotRead;
+    Crc16Sink sink(out);
+    uint64_t size = 0;
+    uint32_t crc32 = 0;
+    WriteError error = WriteError::none;
+    if (!CopyInput(in, sink, progress, item.name, kAnySize, size, crc32, error))
+        return error != WriteError::none ? error : out.error();
+    if (size > kLargestEntry) return WriteError::past4GiB;
+    facts.method = "-lh0-";
+    facts.packedSize = facts.originalSize = static_cast<uint32_t>(size);
+    facts.crc = sink.crc;
+    return WriteError::none;
+}
+
+// The file's bytes packed with method, or stored when packing would not make them smaller
+// (the encoder stops as soon as it passes that mark, and what it wrote is dropped).
+WriteError PackData(const Item& item, LzhMethod method, ArchiveOutput& out,
+                    WriteProgress& progress, DataFacts& facts) {
+    uint64_t dataStart = out.position();
+    LzhResult result;
+    {
+        InputFile in(item.sourcePath);
+        uint64_t size = 0;
+        if (!in.opened() || !in.size(size)) return WriteError::cannotRead;
+        if (size > kLargestEntry) return WriteError::past4GiB;
+        // An empty file has nothing to pack; LHA stores it.
+        if (size == 0) return StoreData(item, out, progress, facts);
+        ProgressSource source(in, progress, item.name);
+        result = EncodeLzh(method, source, out, size - 1);
+        switch (result.status) {
+        case LzhStatus::Ok: break;
+        case LzhStatus::OverLimit: break;
+        case LzhStatus::SourceFailed:
+            return source.cancelled() ? WriteError::cancelled : WriteError::cannotRead;
+        case LzhStatus::SinkRefused: return out.error();
+        }
+    }
+    if (result.status == LzhStatus::OverLimit || result.packedSize >= result.originalSize) {
+        if (!out.truncate(dataStart)) return out.error();
+        return StoreData(item, out, progress, facts);
+    }
+    if (result.originalSize > kLargestEntry) return WriteError::past4GiB;
+    facts.method = LzhMethodId(method);
+    facts.packedSize = static_cast<uint32_t>(result.packedSize);
+    facts.originalSize = static_cast<uint32_t>(result.originalSize);
+    facts.crc = result.crc;
+    return WriteError::none;
+}
+
+// One entry: a header with the facts left open, the data, then the header again with them.
+WriteError WriteEntry(const Item& item, LzhPacking packing, ArchiveOutput& out,
+                      WriteProgress& progress) {
+    DataFacts facts;
+    facts.method = item.isDir ? "-lhd-" : "-lh0-";
+    std::string header;
+    if (!BuildHeader(item, facts, header)) return WriteError::cannotWrite;
+    if (!progress.begin(item.name)) return WriteError::cancelled;
+    uint64_t headerStart = out.position();
+    if (!out.write(header.data(), header.size())) return out.error();
+    if (item.isDir) return WriteError::none;
+    LzhMethod method;
+    WriteError error = MethodOf(packing, method) ? PackData(item, method, out, progress, facts)
+                                                 : StoreData(item, out, progress, facts);
+    if (error != WriteError::none) return error;
+    if (!BuildHeader(item, facts, header) || !out.patch(headerStart, header.data(), header.size()))
+        return out.error() != WriteError::none ? out.error() : WriteError::cannotWrite;
+    return WriteError::none;
+}
+
+WriteResult Failed(WriteError error, const std::string& entry) {
+    WriteResult result;
+    result.error = error;
+    result.entry = entry;
+    return result;
+}
+
+// The name shown for the archive itself when it is to blame.
+std::string FileNameOf(const std::string& path) {
+    size_t separator = LastSeparatorIndex(path);
+    return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 
 }  // namespace
 
-bool WriteLzh(const std::string& archive, const std::vector<Item>& items, bool keepExisting) {
-    std::vector<std::string> built(items.size());
+WriteResult WriteLzhArchive(const WriteJob& job, LzhPacking packing, bool keepExisting) {
+    const std::vector<Item>& items = job.items;
     std::vector<std::string> keys(items.size());
     std::vector<bool> used(items.size(), false);
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (!BuildEntry(items[i], built[i])) return false;
-        keys[i] = NameKey(items[i].name);
-    }
-    std::string out;
-    if (keepExisting && GetFileAttributesA(archive.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        std::string old;
-        std::vector<LzhEntry> entries;
-        if (!ReadWholeFile(archive, old) || !ParseArchive(old, entries)) return false;
-        for (const LzhEntry& e : entries) {
-            std::string key = NameKey(e.name);
+    for (size_t i = 0; i < items.size(); ++i) keys[i] = NameKey(items[i].name);
+    WriteProgress progress(job);
+    ArchiveOutput out(job.archive);
+    if (!out.opened()) return Failed(out.error(), std::string());
+    if (keepExisting && GetFileAttributesA(job.archive.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        // Closed again before the commit: Windows renames nothing over an open file.
+        InputFile old(job.archive);
+        if (!old.opened()) return Failed(WriteError::cannotRead, FileNameOf(job.archive));
+        ArchiveScanner scanner(old);
+        std::string header;
+        LzhEntry entry;
+        bool end = false;
+        while (scanner.nextHeader(header, entry, end)) {
+            std::string key = NameKey(entry.name);
             bool replaced = false;
-            // A replaced entry keeps its place, like LHA's "a".
+            // A replaced entry keeps its place, like LHA's "a"; the last item of a name wins.
             for (size_t i = items.size(); i-- > 0;) {
                 if (keys[i] != key) continue;
-                if (!used[i]) out += built[i];
+                if (!used[i]) {
+                    WriteError error = WriteEntry(items[i], packing, out, progress);
+                    if (error != WriteError::none) return Failed(error, items[i].name);
+                }
                 used[i] = true;
                 replaced = true;
             }
-            if (!replaced)
-                out.append(old, e.start, static_cast<size_t>(e.dataStart + e.dataSize - e.start));
+            if (!replaced && !out.write(header.data(), header.size()))
+                return Failed(out.error(), std::string());
+            if (!scanner.pass(entry.dataSize, replaced ? nullptr : &out)) {
+                if (scanner.sinkRefused()) return Failed(out.error(), std::string());
+                return Failed(WriteError::cannotRead, FileNameOf(job.archive));
+            }
         }
+        if (!end) return Failed(WriteError::cannotRead, FileNameOf(job.archive));
     }
-    for (size_t i = 0; i < items.size(); ++i)
-        if (!used[i]) out += built[i];
-    out += '\0';
-    return WriteFileAtomically(archive, out);
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (used[i]) continue;
+        WriteError error = WriteEntry(items[i], packing, out, progress);
+        if (error != WriteError::none) return Failed(error, items[i].name);
+    }
+    const char endMark = '\0';
+    if (!out.write(&endMark, 1) || !out.commit()) return Failed(out.error(), std::string());
+    return WriteResult();
+}
+
+bool WriteLzh(const std::string& archive, const std::vector<Item>& items, bool keepExisting,
+              LzhPacking packing) {
+    WriteJob job;
+    job.archive = archive;
+    job.items = items;
+    return WriteLzhArchive(job, packing, keepExisting).ok();
 }
 
 }  // namespace standin

@@ -1,10 +1,12 @@
-// Self-extracting programs: the stub program is a resource of every stand-in DLL, so a DLL
-// copied alone still writes them.
+// Self-extracting programs: the stub program is a resource of every stand-in DLL that writes
+// them, so a DLL copied alone still does.
 #include <windows.h>
 
 #include <cstring>
 
 #include "standins/command.h"
+#include "standins/file_streams.h"
+#include "standins/writer_io.h"
 
 namespace standin {
 
@@ -32,30 +34,50 @@ bool LoadStub(std::string& stub) {
     return true;
 }
 
+// Copies source to its end into out, a piece at a time.
+bool CopyAll(ByteSource& source, ArchiveOutput& out) {
+    std::string piece(kWriteChunk, '\0');
+    for (;;) {
+        size_t got = 0;
+        if (!source.read(&piece[0], piece.size(), got)) return false;
+        if (got == 0) return true;
+        if (!out.write(piece.data(), got)) return false;
+    }
+}
+
 }  // namespace
 
 bool WriteSfx(const std::string& archive, const std::string& program) {
     std::string stub;
-    std::string data;
-    if (!LoadStub(stub) || !ReadWholeFile(archive, data)) return false;
-    std::string out = stub + data;
+    if (!LoadStub(stub)) return false;
+    FileInput in(archive);
+    if (!in.valid() || in.size() == 0) return false;
+    ArchiveOutput out(program);
+    RangeSource payload(in, 0, in.size());
+    if (!out.write(stub.data(), stub.size()) || !CopyAll(payload, out) ||
+        out.position() != stub.size() + in.size())
+        return false;
+    char trailer[kTrailerSize];
     uint64_t offset = stub.size();
-    for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((offset >> (8 * i)) & 0xFF));
-    out.append(kSfxMagic, sizeof kSfxMagic);
-    return WriteFileAtomically(program, out);
+    for (int i = 0; i < 8; ++i) trailer[i] = static_cast<char>((offset >> (8 * i)) & 0xFF);
+    memcpy(trailer + 8, kSfxMagic, sizeof kSfxMagic);
+    return out.write(trailer, sizeof trailer) && out.commit();
 }
 
-bool ReadSfxPayload(const std::string& path, std::string& archive) {
-    std::string self;
-    if (!ReadWholeFile(path, self) || self.size() < kTrailerSize) return false;
-    const char* trailer = self.data() + self.size() - kTrailerSize;
-    if (memcmp(trailer + 8, kSfxMagic, sizeof kSfxMagic) != 0) return false;
+bool CopySfxPayload(const std::string& program, const std::string& archive) {
+    FileInput self(program);
+    unsigned char trailer[kTrailerSize];
+    if (!self.valid() || self.size() < kTrailerSize ||
+        !self.readAt(self.size() - kTrailerSize, trailer, kTrailerSize) ||
+        memcmp(trailer + 8, kSfxMagic, sizeof kSfxMagic) != 0)
+        return false;
     uint64_t offset = 0;
-    for (int i = 7; i >= 0; --i) offset = (offset << 8) | static_cast<unsigned char>(trailer[i]);
-    if (offset > self.size() - kTrailerSize) return false;
-    archive = self.substr(static_cast<size_t>(offset),
-                          self.size() - kTrailerSize - static_cast<size_t>(offset));
-    return !archive.empty();
+    for (int i = 7; i >= 0; --i) offset = (offset << 8) | trailer[i];
+    uint64_t end = self.size() - kTrailerSize;
+    if (offset >= end) return false;
+    RangeSource payload(self, offset, end - offset);
+    ArchiveOutput out(archive);
+    return CopyAll(payload, out) && out.position() == end - offset && out.commit();
 }
 
 }  // namespace standin

@@ -1,16 +1,20 @@
 // The program inside every self-extracting archive the stand-ins write: it extracts the
 // archive appended to itself into the folder given as its first argument, or else into the
-// folder that holds it. Existing files are kept. The build makes one per family: the
-// readers it registers are STANDIN_SFX_READERS (EnableLzhReaders, EnableZipReaders...).
+// folder that holds it. Existing files are kept. It shows the family DLL's progress window,
+// asks for a password when an entry needs one, and names what failed in a message box. The
+// build makes one per family: the readers it registers are STANDIN_SFX_READERS
+// (EnableLzhReaders, EnableZipReaders...), and STANDIN_SFX_DLL the DLL whose windows it
+// shows (Unlha, UnZip, Cab, Tar).
 #include <windows.h>
 
 #include <cstdio>
 
 #include "standins/command.h"
 #include "standins/engine.h"
+#include "standins/ui.h"
 
-#ifndef STANDIN_SFX_READERS
-#error "STANDIN_SFX_READERS must name the family's readers"
+#if !defined(STANDIN_SFX_READERS) || !defined(STANDIN_SFX_DLL)
+#error "STANDIN_SFX_READERS and STANDIN_SFX_DLL must name the family's readers and DLL"
 #endif
 
 namespace {
@@ -42,15 +46,23 @@ private:
     std::string path_;
 };
 
+const standin::Dll kDll = standin::Dll::STANDIN_SFX_DLL;
+
+const char kNoPayload[] = "このプログラムには書庫が付いていないか、書庫を読み出せません。";
+const char kNoTemporary[] = "一時ファイルを作成できません。";
+
+// A failure before any entry: the message box, and the exit code.
+int Fail(const std::string& self, const char* reason) {
+    std::string text = self + "\r\n\r\n" + reason;
+    fprintf(stderr, "%s\n", reason);
+    standin::ShowFailure(kDll, text);
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string self = OwnPath();
-    std::string archive;
-    if (self.empty() || !standin::ReadSfxPayload(self, archive)) {
-        fprintf(stderr, "no archive is attached to this program\n");
-        return 1;
-    }
     standin::ExtractJob job;
     if (argc > 1 && argv[1][0] != '\0') {
         job.destDir = argv[1];
@@ -63,17 +75,31 @@ int main(int argc, char** argv) {
         job.destDir += '\\';
     }
     TempFile temp;
-    if (temp.path().empty() || !standin::WriteFileAtomically(temp.path(), archive)) {
-        fprintf(stderr, "cannot write a temporary file\n");
-        return 1;
-    }
+    if (temp.path().empty()) return Fail(self, kNoTemporary);
+    if (self.empty() || !standin::CopySfxPayload(self, temp.path())) return Fail(self, kNoPayload);
     standin::CreateParents(job.destDir);
     job.archive = temp.path();
     job.enable = &standin::STANDIN_SFX_READERS;
-    standin::ExtractResult result = standin::ExtractWithReaders(job);
+    standin::ExtractResult result;
+    {
+        // Shown and asked under the program's own name: the copy in %TEMP% means nothing to
+        // the user.
+        standin::Progress progress(kDll, self);
+        job.progress = [&](const std::string& entry, uint64_t done, uint64_t total) {
+            return progress.update(entry, done, total);
+        };
+        job.askPassword = [&](const std::string& entry, std::string& password) {
+            return standin::AskPassword(kDll, self, entry, false, password);
+        };
+        result = standin::ExtractWithReaders(job);
+    }
     for (const standin::Failure& f : result.failures)
         fprintf(stderr, "%s: %s\n", f.entry.c_str(), f.reason.c_str());
-    if (!result.failures.empty()) return 1;
+    if (!result.failures.empty()) {
+        // The user who pressed Cancel knows; a box would only be one more click.
+        if (!result.cancelled) standin::ShowFailure(kDll, standin::DescribeFailures(self, result));
+        return 1;
+    }
     printf("extracted into %s\n", job.destDir.c_str());
     return 0;
 }

@@ -56,11 +56,30 @@ grep -v '^D ' "$work/expected.txt" > "$work/expected-files.txt"
 W=$(win "$work")
 files="\"$W\\src\\\" \"top.txt\" \"表\\*.*\" "
 
-# LZH through Unlha32.dll, read by lhasa (by its own name: "lha" may be jlha-utils).
-run Unlha32.dll Unlha "a -x1 -r2 -a1 -jm2 \"$W\\out\\t.lzh\" $files" || fail "Unlha32 a: $(cat "$work/run.log")"
-if lhasa t "$work/out/t.lzh" > "$work/lha.log" 2>&1; then pass "lha t"; else fail "lha t"; cat "$work/lha.log"; fi
-mkdir -p "$work/x-lzh" && (cd "$work/x-lzh" && lhasa xq "$work/out/t.lzh")
-same_tree "lhasa extracts the LZH" "$work/expected.txt" "$work/x-lzh"
+# LZH through Unlha32.dll, read by lhasa (by its own name: "lha" may be jlha-utils) and
+# by jlha. Each round: the archive's name, Unlha32's switch, the method of the packed text.
+# The random file is stored in every round: packing would make it larger.
+for round in "lh0|-jm0|-lh0-" "lh5|-jm2|-lh5-" "lh7|-jm4|-lh7-"; do
+    IFS='|' read -r name switch method <<< "$round"
+    lzh=$work/out/$name.lzh
+    run Unlha32.dll Unlha "a -x1 -r2 -a1 $switch \"$W\\out\\$name.lzh\" $files" ||
+        fail "Unlha32 a $switch: $(cat "$work/run.log")"
+    if lhasa t "$lzh" > "$work/lha.log" 2>&1; then pass "lha t ($name)"; else fail "lha t ($name)"; cat "$work/lha.log"; fi
+    methods="$(lhasa v "$lzh" | grep -a lines.txt | grep -ao -- '-lh.-') $(lhasa v "$lzh" | grep -a random.bin | grep -ao -- '-lh.-')"
+    if [ "$methods" = "$method -lh0-" ]; then pass "$name: text $method, random data -lh0-"; else fail "$name methods: $methods"; lhasa v "$lzh"; fi
+    mkdir -p "$work/x-$name" && (cd "$work/x-$name" && lhasa xq "$lzh")
+    same_tree "lhasa extracts $name" "$work/expected.txt" "$work/x-$name"
+    # jlha's "y" reads the names as Shift-JIS and writes them in UTF-8.
+    mkdir -p "$work/j-$name" && (cd "$work/j-$name" && jlha xqy "$lzh" > "$work/jlha.log" 2>&1)
+    same_tree "jlha extracts $name" "$work/expected.txt" "$work/j-$name"
+    # The self-extracting program ("s -gw3", as Zibrak asks) carries the archive and
+    # extracts it with the stub's own reader.
+    run Unlha32.dll Unlha "s -gw3 \"$W\\out\\$name.lzh\" \"$W\\out\\\"" ||
+        fail "Unlha32 s ($name): $(cat "$work/run.log")"
+    "$wine_run" "$work/out/$name.exe" "$(win "$work/s-$name")" > "$work/sfx.log" 2>&1 ||
+        fail "$name.exe: $(cat "$work/sfx.log")"
+    same_tree "the program of $name extracts its tree" "$work/expected.txt" "$work/s-$name"
+done
 
 # unzip maps the names of an archive made on MS-DOS through an OEM table, so trees are
 # unpacked with Python's zipfile, reading the names as the Shift-JIS bytes they are.
