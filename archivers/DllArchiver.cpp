@@ -118,8 +118,9 @@ void DllArchiver::Describe(StrBuf& out) {
     out.append(status);
 }
 
-bool DllArchiver::Compress(const StrBuf& label, const FileList& files,
-                           const StrBuf& destination) {
+bool DllArchiver::BuildCompressCommand(const StrBuf& label, const FileList& files,
+                                       const StrBuf& destination, std::string& text) const {
+    text.clear();
     if (module == nullptr) return false;
     const int slot = FindFormatSlot(labels, label);
     if (slot < 0) return false;
@@ -130,8 +131,15 @@ bool DllArchiver::Compress(const StrBuf& label, const FileList& files,
     const std::string baseDirectory = ArchiveBaseDirectory(first);
     const std::string archive = std::string(destination.text()) + ArchiveBaseName(first) + "." +
                                 extensions[slot].text();
-    const std::string text = FillTemplate(compressTemplates[slot].text(), QuoteArgument(archive),
-                                          BuildFileListArgument(files, baseDirectory));
+    text = FillTemplate(compressTemplates[slot].text(), QuoteArgument(archive),
+                        BuildFileListArgument(files, baseDirectory));
+    return true;
+}
+
+bool DllArchiver::Compress(const StrBuf& label, const FileList& files,
+                           const StrBuf& destination) {
+    std::string text;
+    if (!BuildCompressCommand(label, files, destination, text)) return false;
     command(nullptr, text.c_str(), nullptr, 0);
     return true;
 }
