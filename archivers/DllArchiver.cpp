@@ -2,7 +2,6 @@
 // command text passed to the DLL's command entry point.
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -114,7 +113,8 @@ void DllArchiver::Describe(StrBuf& out) {
     }
     const unsigned version = static_cast<unsigned>(getVersion()) & 0xFFFFu;
     char status[64];
-    std::snprintf(status, sizeof status, "   version %u.%02u", version / 100, version % 100);
+    // user32's formatter: the C library's brings its floating-point code into the program.
+    wsprintfA(status, "   version %u.%02u", version / 100, version % 100);
     out.append(status);
 }
 
