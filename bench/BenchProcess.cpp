@@ -50,6 +50,10 @@ void ChildProcess::Close(DWORD milliseconds) {
     EnumWindows(CloseIfOwned, reinterpret_cast<LPARAM>(&request));
     DWORD exitCode = 0;
     if (WaitForExit(milliseconds, exitCode)) return;
+    Terminate();
+}
+
+void ChildProcess::Terminate() {
     TerminateProcess(info_.hProcess, 1);
     WaitForSingleObject(info_.hProcess, INFINITE);
 }

@@ -22,6 +22,8 @@ public:
     // Asks every top-level window of the process to close; ends the process by force when
     // it is still running after the time given.
     void Close(DWORD milliseconds);
+    // Ends the process at once and waits until it is gone.
+    void Terminate();
     HANDLE process() const { return info_.hProcess; }
     DWORD id() const { return info_.dwProcessId; }
 
