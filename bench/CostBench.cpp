@@ -6,7 +6,8 @@
 //     is removed before every run and must be there after it.
 //   bench_cost.exe startup PAIRS
 //     A: Zibrak.exe with no file, until its settings window is shown and idle;
-//     B: bench_dialog.exe, the same for an empty dialog.
+//     B: bench_dialog.exe, the same for an empty dialog ("empty"), then
+//     bench_dialog_settings.exe, Zibrak's own template shown bare ("template").
 // Both programs are taken from this program's folder.
 #include <windows.h>
 
@@ -105,10 +106,10 @@ bool TimeUntilIdle(const std::string& commandLine, double& seconds) {
     return waited == 0;
 }
 
-int RunStartupPairs(int pairs) {
+int RunStartupPairs(const char* name, const char* yardstick, int pairs) {
     const std::string folder = ProgramFolder();
     const std::string zibrak = Quoted(folder + "Zibrak.exe");
-    const std::string dialog = Quoted(folder + "bench_dialog.exe");
+    const std::string dialog = Quoted(folder + yardstick);
     std::vector<double> a, b;
     for (int i = 0; i < pairs; ++i) {
         double secondsA = 0, secondsB = 0;
@@ -119,7 +120,7 @@ int RunStartupPairs(int pairs) {
         a.push_back(secondsA);
         b.push_back(secondsB);
     }
-    PrintSummary("startup", "settings", SummarisePairs(a, b));
+    PrintSummary("startup", name, SummarisePairs(a, b));
     return 0;
 }
 
@@ -128,7 +129,11 @@ int RunStartupPairs(int pairs) {
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "job" && argc == 6) return RunJobPairs(argv[2], std::atoi(argv[3]), argv[4], argv[5]);
-    if (mode == "startup" && argc == 3) return RunStartupPairs(std::atoi(argv[2]));
+    if (mode == "startup" && argc == 3) {
+        const int pairs = std::atoi(argv[2]);
+        if (RunStartupPairs("empty", "bench_dialog.exe", pairs) != 0) return 1;
+        return RunStartupPairs("template", "bench_dialog_settings.exe", pairs);
+    }
     std::printf("usage: bench_cost job NAME PAIRS TARGET OUTPUT | bench_cost startup PAIRS\n");
     return 2;
 }

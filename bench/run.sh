@@ -66,6 +66,7 @@ install_app() {
     mkdir -p "$app"
     cp "$root/build/bin/Zibrak.exe" "$root/build/bin/readme.txt" "$root/build/standins/"*.dll \
        "$root/build/bin/bench_driver.exe" "$root/build/bin/bench_dialog.exe" \
+       "$root/build/bin/bench_dialog_settings.exe" \
        "$root/build/bin/bench_cost.exe" "$root/build/bin/bench_scale.exe" "$app/"
     # Nothing but the job: the archive's own folder, no Explorer window, no question.
     printf '%s\r\n' '[Option]' MeltDirType=1 CompDirType=1 CompType=0 LzhType=1 MakeSFX=0 \
