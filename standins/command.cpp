@@ -5,6 +5,7 @@
 #include <set>
 
 #include "standins/command.h"
+#include "standins/ui.h"
 
 namespace standin {
 namespace {
@@ -148,20 +149,53 @@ private:
     std::set<std::string> names_;
 };
 
-// A command text cut into switches (unquoted tokens beginning with '-') and the other
-// arguments, both in order.
-struct Command {
-    std::vector<std::string> switches;
-    std::vector<std::string> args;
-
-    bool has(const char* name) const {
-        for (const std::string& s : switches) {
-            if (lstrcmpiA(s.c_str(), name) == 0) return true;
-        }
-        return false;
+// <dir>\<archive name without its extension>.exe; ".tar.gz" counts as one extension.
+std::string ProgramPath(const std::string& archive, const std::string& dir) {
+    size_t separator = LastSeparatorIndex(archive);
+    std::string name = separator == std::string::npos ? archive : archive.substr(separator + 1);
+    if (name.size() > 7 && lstrcmpiA(name.c_str() + name.size() - 7, ".tar.gz") == 0) {
+        name.resize(name.size() - 7);
+    } else {
+        size_t dot = name.rfind('.');  // '.' is never a trail byte
+        if (dot != std::string::npos) name.resize(dot);
     }
-    std::string arg(size_t i) const { return i < args.size() ? args[i] : std::string(); }
-};
+    std::string folder = dir;
+    if (folder.empty()) {
+        folder = separator == std::string::npos ? std::string() : archive.substr(0, separator + 1);
+    }
+    return (folder.empty() ? folder : WithSeparator(folder)) + name + ".exe";
+}
+
+const char kReasonArguments[] = "書庫と展開先が指定されていません";
+const char kReasonNoArchiveName[] = "書庫が指定されていません";
+const char kReasonNotOwnArchive[] = "この DLL が扱う書庫ではありません";
+const char kReasonProgram[] = "自己解凍書庫を書き込めません";
+const char kReasonArchiveWrite[] = "書庫を書き込めません";
+const char kReasonUnknownCommand[] = "このコマンドには対応していません";
+const char kReasonMissingArchive[] = "書庫が見つかりません";
+const char kReasonPackArguments[] = "書庫、基準フォルダ、ファイルが指定されていません";
+const char kReasonPackRead[] = "圧縮するファイルを読み込めません";
+const char kReasonPackNothing[] = "圧縮するファイルがありません";
+
+}  // namespace
+
+int Refuse(Dll dll, const std::string& archive, const char* reason, int code,
+           std::string& message) {
+    ExtractResult result;
+    Failure f;
+    f.reason = reason;
+    f.code = code;
+    result.code = code;
+    result.failures.push_back(f);
+    return ReportFailures(dll, archive, result, message);
+}
+
+bool Command::has(const char* name) const {
+    for (const std::string& s : switches) {
+        if (lstrcmpiA(s.c_str(), name) == 0) return true;
+    }
+    return false;
+}
 
 Command ParseCommand(const std::string& text) {
     Command command;
@@ -183,164 +217,106 @@ bool ReadsKind(Dll dll, Kind kind) {
     case Dll::Cab: return kind == Kind::Cab;
     case Dll::Unrar: return kind == Kind::Rar;
     case Dll::Unarj: return kind == Kind::Arj;
-    case Dll::Tar: return kind == Kind::Tar || kind == Kind::Gzip;
+    case Dll::Tar:
+        return kind == Kind::Tar || kind == Kind::Gzip || kind == Kind::Bzip2 ||
+               kind == Kind::Xz || kind == Kind::Compress;
     }
     return false;
 }
 
-// Archive, base directory and entries from args[first]...; false when something is missing.
-bool GatherFromArgs(const Command& command, size_t first, std::vector<Item>& items,
-                    std::string& message) {
+int GatherFromArgs(Dll dll, const Command& command, size_t first, std::vector<Item>& items,
+                   std::string& message) {
+    const std::string archive = command.arg(first);
     if (command.args.size() < first + 3) {
-        message = "archive, base folder and files expected";
-        return false;
+        return Refuse(dll, archive, kReasonPackArguments, kErrorCommandName, message);
     }
     std::vector<std::string> entries(command.args.begin() + first + 2, command.args.end());
-    if (!GatherItems(command.args[first + 1], entries, command.args[first], items)) {
-        message = "a file to pack cannot be read";
-        return false;
+    if (!GatherItems(command.args[first + 1], entries, archive, items)) {
+        return Refuse(dll, archive, kReasonPackRead, kErrorFileOpen, message);
     }
-    if (items.empty()) {
-        message = "nothing to pack";
-        return false;
-    }
-    return true;
-}
-
-int Extract(Dll dll, const std::string& archive, const std::string& dest, bool overwrite,
-            std::string& message) {
-    if (archive.empty() || dest.empty()) {
-        message = "archive and destination expected";
-        return kErrorCommand;
-    }
-    Kind kind = DetectKind(archive);
-    if (!ReadsKind(dll, kind)) {
-        message = "not an archive of this DLL";
-        return kErrorNotArchive;
-    }
-    ExtractOptions options;
-    options.destDir = WithSeparator(dest);
-    options.overwrite = overwrite;
-    CreateParents(options.destDir);
-    if (!ExtractArchive(kind, archive, options)) {
-        message = "the archive cannot be read";
-        return kErrorFile;
-    }
-    message = "extracted";
+    if (items.empty()) return Refuse(dll, archive, kReasonPackNothing, kErrorFileOpen, message);
     return kOk;
 }
 
-// <dir>\<archive name without its extension>.exe; ".tar.gz" counts as one extension.
-std::string ProgramPath(const std::string& archive, const std::string& dir) {
-    size_t separator = LastSeparatorIndex(archive);
-    std::string name = separator == std::string::npos ? archive : archive.substr(separator + 1);
-    if (name.size() > 7 && lstrcmpiA(name.c_str() + name.size() - 7, ".tar.gz") == 0) {
-        name.resize(name.size() - 7);
-    } else {
-        size_t dot = name.rfind('.');  // '.' is never a trail byte
-        if (dot != std::string::npos) name.resize(dot);
+int ReportFailures(Dll dll, const std::string& archive, const ExtractResult& result,
+                   std::string& message) {
+    if (result.failures.empty()) {
+        message = "extracted";
+        return kOk;
     }
-    std::string folder = dir;
-    if (folder.empty()) {
-        folder = separator == std::string::npos ? std::string() : archive.substr(0, separator + 1);
-    }
-    return (folder.empty() ? folder : WithSeparator(folder)) + name + ".exe";
+    std::string text = DescribeFailures(archive, result);
+    ShowFailure(dll, text);
+    message = text;
+    return result.code != kOk ? result.code : result.failures.front().code;
 }
 
 int MakeSfx(Dll dll, const std::string& archive, const std::string& dir, std::string& message) {
-    if (archive.empty()) {
-        message = "archive expected";
-        return kErrorCommand;
-    }
+    if (archive.empty()) return Refuse(dll, archive, kReasonNoArchiveName, kErrorCommandName, message);
     Kind kind = DetectKind(archive);
     bool ownKind = dll == Dll::Zip ? kind == Kind::Zip : ReadsKind(dll, kind);
-    if (!ownKind) {
-        message = "not an archive of this DLL";
-        return kErrorNotArchive;
-    }
+    if (!ownKind) return Refuse(dll, archive, kReasonNotOwnArchive, kErrorNotArcFile, message);
     if (!WriteSfx(archive, ProgramPath(archive, dir))) {
-        message = "the program cannot be written";
-        return kErrorFile;
+        return Refuse(dll, archive, kReasonProgram, kErrorCannotWrite, message);
     }
     message = "self-extracting program written";
     return kOk;
 }
 
-int Written(bool ok, std::string& message) {
-    message = ok ? "archive written" : "the archive cannot be written";
-    return ok ? kOk : kErrorFile;
+int Written(Dll dll, const std::string& archive, bool ok, std::string& message) {
+    if (ok) {
+        message = "archive written";
+        return kOk;
+    }
+    return Refuse(dll, archive, kReasonArchiveWrite, kErrorCannotWrite, message);
 }
 
-int RunUnlha(const Command& command, std::string& message) {
-    std::string verb = command.arg(0);
-    if (verb == "a" || verb == "u") {
-        std::vector<Item> items;
-        if (!GatherFromArgs(command, 1, items, message)) return kErrorFile;
-        return Written(WriteLzh(command.arg(1), items, true), message);
-    }
-    if (verb == "e" || verb == "x") {
-        return Extract(Dll::Unlha, command.arg(1), command.arg(2), command.has("-m1"), message);
-    }
-    if (verb == "s") return MakeSfx(Dll::Unlha, command.arg(1), command.arg(2), message);
-    message = "unknown command";
-    return kErrorCommand;
+int UnknownCommand(Dll dll, const std::string& text, std::string& message) {
+    return Refuse(dll, text, kReasonUnknownCommand, kErrorCommandName, message);
 }
 
-int RunZip(const Command& command, std::string& message) {
-    if (command.has("--sfx")) return MakeSfx(Dll::Zip, command.arg(0), std::string(), message);
-    std::string password;
-    if (command.has("-e")) {
-        password = ArchivePassword();
-        if (password.empty()) {
-            message = "no password";
-            return kErrorPassword;
-        }
+int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
+                   const std::string& dest, bool overwrite, std::string& message,
+                   StoredCrc storedCrc, WalkEntries walk, DecodeRefused decodeRefused) {
+    if (archive.empty() || dest.empty()) {
+        return Refuse(dll, archive, kReasonArguments, kErrorCommandName, message);
     }
-    std::vector<Item> items;
-    if (!GatherFromArgs(command, 0, items, message)) return kErrorFile;
-    bool ok = password.empty() ? WriteZip(command.arg(0), items, true)
-                               : WriteZipEncrypted(command.arg(0), items, true, password);
-    return Written(ok, message);
+    if (GetFileAttributesA(archive.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        return Refuse(dll, archive, kReasonMissingArchive, kErrorArcFileOpen, message);
+    }
+    if (!ReadsKind(dll, DetectKind(archive))) {
+        return Refuse(dll, archive, kReasonNotOwnArchive, kErrorNotArcFile, message);
+    }
+    ExtractJob job;
+    job.archive = archive;
+    job.destDir = WithSeparator(dest);
+    job.overwrite = overwrite;
+    job.enable = enable;
+    job.storedCrc = storedCrc;
+    job.walk = walk;
+    job.decodeRefused = decodeRefused;
+    CreateParents(job.destDir);
+    ExtractResult result;
+    {
+        Progress progress(dll, archive);
+        job.progress = [&](const std::string& entry, uint64_t done, uint64_t total) {
+            return progress.update(entry, done, total);
+        };
+        // A password in ARCHIVER_PASSWORD is offered once, with no dialog: scripts set it.
+        std::string scripted = ArchivePassword();
+        bool offered = false;
+        job.askPassword = [&](const std::string& entry, std::string& password) {
+            if (!scripted.empty()) {
+                if (offered) return false;
+                offered = true;
+                password = scripted;
+                return true;
+            }
+            return AskPassword(dll, archive, entry, false, password);
+        };
+        result = ExtractWithReaders(job);
+    }
+    return ReportFailures(dll, archive, result, message);
 }
-
-int RunCab(const Command& command, std::string& message) {
-    if (command.has("-a")) {
-        std::vector<Item> items;
-        if (!GatherFromArgs(command, 0, items, message)) return kErrorFile;
-        return Written(WriteCab(command.arg(0), items), message);
-    }
-    if (command.has("-x")) {
-        return Extract(Dll::Cab, command.arg(0), command.arg(1), command.has("-o"), message);
-    }
-    if (command.has("-f")) return MakeSfx(Dll::Cab, command.arg(0), command.arg(1), message);
-    message = "unknown command";
-    return kErrorCommand;
-}
-
-int RunTar(const Command& command, std::string& message) {
-    std::string letters = command.arg(0);
-    bool create = letters.find('c') != std::string::npos;
-    if (command.has("--self-extracting=1") && create) {
-        return MakeSfx(Dll::Tar, command.arg(1), command.arg(2), message);
-    }
-    if (create) {
-        if (letters.find('B') != std::string::npos || letters.find('j') != std::string::npos) {
-            message = "bzip2 is not available in this build";
-            return kErrorUnsupported;
-        }
-        std::vector<Item> items;
-        if (!GatherFromArgs(command, 1, items, message)) return kErrorFile;
-        bool gzip = letters.find('z') != std::string::npos;
-        return Written(WriteTar(command.arg(1), items, gzip), message);
-    }
-    if (letters.find('x') != std::string::npos) {
-        return Extract(Dll::Tar, command.arg(1), command.arg(2), false, message);
-    }
-    message = "unknown command";
-    return kErrorCommand;
-}
-
-}  // namespace
 
 const Identity& IdentityOf(Dll dll) {
     return kIdentities[static_cast<int>(dll)];
@@ -399,26 +375,6 @@ bool GatherItems(const std::string& baseDir, const std::vector<std::string>& ent
         if (!gatherer.addPath(path, name)) return false;
     }
     return true;
-}
-
-int RunCommand(Dll dll, const std::string& text, std::string& message) {
-    Command command = ParseCommand(text);
-    switch (dll) {
-    case Dll::Unlha: return RunUnlha(command, message);
-    case Dll::UnZip:
-        return Extract(dll, command.arg(0), command.arg(1), command.has("-o"), message);
-    case Dll::Zip: return RunZip(command, message);
-    case Dll::Cab: return RunCab(command, message);
-    case Dll::Unrar: return Extract(dll, command.arg(0), command.arg(1), false, message);
-    case Dll::Unarj:
-        if (command.arg(0) != "x" && command.arg(0) != "e") {
-            message = "unknown command";
-            return kErrorCommand;
-        }
-        return Extract(dll, command.arg(1), command.arg(2), false, message);
-    case Dll::Tar: return RunTar(command, message);
-    }
-    return kErrorCommand;
 }
 
 bool AcceptsArchive(Dll dll, const std::string& path) {

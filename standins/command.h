@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "standins/engine.h"
 #include "standins/formats.h"
 
 namespace standin {
@@ -35,11 +36,6 @@ const int kErrorCommandName = 0x801C;     // a command text this DLL does not un
 const int kErrorEnoughMemory = 0x801E;    // out of memory
 const int kErrorAlreadyRunning = 0x801F;  // another command of this DLL is still running
 const int kErrorUserCancel = 0x8020;      // the user pressed Cancel
-// The names the stand-ins used before these codes; kept until every caller moves over.
-const int kErrorCommand = kErrorCommandName;
-const int kErrorNotArchive = kErrorNotArcFile;
-const int kErrorFile = kErrorCannotWrite;
-const int kErrorUnsupported = kErrorMethod;
 
 struct Token {
     std::string text;  // without the quotes
@@ -56,11 +52,57 @@ std::vector<Token> SplitCommand(const std::string& text);
 bool GatherItems(const std::string& baseDir, const std::vector<std::string>& entries,
                  const std::string& exclude, std::vector<Item>& items);
 
-// Carries out one command text for dll; message receives a short report.
-int RunCommand(Dll dll, const std::string& text, std::string& message);
+// A command text cut into switches (unquoted tokens beginning with '-') and the other
+// arguments, both in order.
+struct Command {
+    std::vector<std::string> switches;
+    std::vector<std::string> args;
 
+    bool has(const char* name) const;  // a switch, compared without case
+    std::string arg(size_t i) const { return i < args.size() ? args[i] : std::string(); }
+};
+Command ParseCommand(const std::string& text);
+
+// Carries out one command text; message receives a short report. One function per DLL,
+// each in its own file (run_*.cpp), so that a DLL links only its own family's readers and
+// writers. Failures have already been shown to the user when these return.
+int RunUnlha(const std::string& text, std::string& message);
+int RunUnZip(const std::string& text, std::string& message);
+int RunZip(const std::string& text, std::string& message);
+int RunCab(const std::string& text, std::string& message);
+int RunUnrar(const std::string& text, std::string& message);
+int RunUnarj(const std::string& text, std::string& message);
+int RunTar(const std::string& text, std::string& message);
+
+// What the runners share (command.cpp, extract.cpp).
+// True when dll extracts archives of kind.
+bool ReadsKind(Dll dll, Kind kind);
 // True when path holds, by content, an archive that dll extracts.
 bool AcceptsArchive(Dll dll, const std::string& path);
+// Extracts archive into dest with the readers enable registers (or walk, a decoder of our
+// own, when given): checks the archive by
+// content first, shows the progress window, asks for passwords, and shows one message box
+// naming every entry that failed. The result is kOk or the first failure's code.
+int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
+                   const std::string& dest, bool overwrite, std::string& message,
+                   StoredCrc storedCrc = nullptr, WalkEntries walk = nullptr,
+                   DecodeRefused decodeRefused = nullptr);
+// Reports a failure of the command itself (no entry involved) in a message box; code.
+int Refuse(Dll dll, const std::string& archive, const char* reason, int code,
+           std::string& message);
+// Shows result's failures in one message box; the result's code.
+int ReportFailures(Dll dll, const std::string& archive, const ExtractResult& result,
+                   std::string& message);
+// Archive, base directory and entries from args[first]...: kOk, or the failure's code after
+// a message box when something is missing or cannot be read.
+int GatherFromArgs(Dll dll, const Command& command, size_t first, std::vector<Item>& items,
+                   std::string& message);
+// Writes the self-extracting program of archive into dir (the archive's folder when empty).
+int MakeSfx(Dll dll, const std::string& archive, const std::string& dir, std::string& message);
+// The result of writing an archive: kOk, or kErrorCannotWrite after a message box.
+int Written(Dll dll, const std::string& archive, bool ok, std::string& message);
+// The result for a command text the DLL does not understand, after a message box.
+int UnknownCommand(Dll dll, const std::string& text, std::string& message);
 
 // Appends "<dll file name>\t<entry>\t<argument>\r\n" to the file named by ARCHIVER_JOURNAL,
 // when that variable is set.

@@ -85,13 +85,6 @@ bool SplitName(const std::string& name, std::vector<std::string>& parts) {
     return !parts.empty();
 }
 
-bool SetDosTime(HANDLE h, uint32_t dosTime) {
-    FILETIME local, utc;
-    if (!DosDateTimeToFileTime(HIWORD(dosTime), LOWORD(dosTime), &local)) return false;
-    if (!LocalFileTimeToFileTime(&local, &utc)) return false;
-    return SetFileTime(h, nullptr, nullptr, &utc) != 0;
-}
-
 bool WriteAll(HANDLE h, const void* data, size_t size) {
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
@@ -132,39 +125,6 @@ void CreateParents(const std::string& path) {
         if (IsSeparator(path[i]) && afterName) CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
         afterName = !IsSeparator(path[i]) && path[i] != ':';
     }
-}
-
-bool WriteEntryFile(const ExtractOptions& options, const std::string& name, const void* data,
-                    size_t size, uint32_t dosTime) {
-    std::string path;
-    if (!SafeJoin(options.destDir, name, path)) return false;
-    DWORD attrs = GetFileAttributesA(path.c_str());
-    if (attrs != INVALID_FILE_ATTRIBUTES) {
-        if (attrs & FILE_ATTRIBUTE_DIRECTORY) return false;
-        if (!options.overwrite) return true;
-        if (attrs & FILE_ATTRIBUTE_READONLY)
-            SetFileAttributesA(path.c_str(), attrs & ~FILE_ATTRIBUTE_READONLY);
-    }
-    CreateParents(path);
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return false;
-    if (!WriteAll(file.get(), data, size)) {
-        file.close();
-        DeleteFileA(path.c_str());
-        return false;
-    }
-    if (dosTime != 0) SetDosTime(file.get(), dosTime);
-    return true;
-}
-
-bool MakeEntryDir(const ExtractOptions& options, const std::string& name) {
-    std::string path;
-    if (!SafeJoin(options.destDir, name, path)) return false;
-    CreateParents(path);
-    if (CreateDirectoryA(path.c_str(), nullptr)) return true;
-    DWORD attrs = GetFileAttributesA(path.c_str());
-    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool ReadFilePart(const std::string& path, uint64_t offset, size_t maxBytes, std::string& data,

@@ -72,6 +72,18 @@ Kind DetectKind(const std::string& path) {
         return Kind::Rar;
     if (LooksLikeArj(head)) return Kind::Arj;
     if (HasAt(head, 0, "\x1f\x8b\x08", 3)) return Kind::Gzip;
+    // "BZh" and the block size digit, then a block or the end-of-stream magic.
+    if (HasAt(head, 0, "BZh", 3) && head.size() >= 10 && head[3] >= '1' && head[3] <= '9' &&
+        (HasAt(head, 4, "\x31\x41\x59\x26\x53\x59", 6) ||
+         HasAt(head, 4, "\x17\x72\x45\x38\x50\x90", 6)))
+        return Kind::Bzip2;
+    if (HasAt(head, 0, "\xfd" "7zXZ\0", 6)) return Kind::Xz;
+    // compress(1): the magic, then a flags byte with 9 to 16 bits and no reserved bits.
+    if (HasAt(head, 0, "\x1f\x9d", 2) && head.size() >= 3) {
+        unsigned flags = static_cast<unsigned char>(head[2]);
+        unsigned bits = flags & 0x1F;
+        if (bits >= 9 && bits <= 16 && (flags & 0x60) == 0) return Kind::Compress;
+    }
     if (LooksLikeLzh(head)) return Kind::Lzh;
     if (LooksLikeTar(head)) return Kind::Tar;
     const size_t kTail = 65535 + 22;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <new>
 
 #include "standins/command.h"
 #include "standins/ui.h"
@@ -19,6 +20,12 @@
 namespace {
 
 const standin::Dll kDll = standin::Dll::STANDIN_DLL;
+
+// This DLL's own command runner: naming only its own lets the linker leave the other
+// families' readers and writers out.
+[[maybe_unused]] int Run(const std::string& text, std::string& message) {
+    return standin::STANDIN_JOIN(Run, STANDIN_DLL)(text, message);
+}
 
 std::string EntryName(const char* suffix) {
     return std::string(standin::IdentityOf(kDll).exportPrefix) + suffix;
@@ -38,7 +45,10 @@ extern "C" {
 
 #ifndef STANDIN_NO_VERSION
 __declspec(dllexport) WORD WINAPI STANDIN_JOIN(STANDIN_PREFIX, GetVersion)(void) {
-    standin::AppendJournal(kDll, EntryName("GetVersion"), std::string());
+    try {
+        standin::AppendJournal(kDll, EntryName("GetVersion"), std::string());
+    } catch (...) {
+    }
     return standin::IdentityOf(kDll).version;
 }
 #endif
@@ -46,25 +56,35 @@ __declspec(dllexport) WORD WINAPI STANDIN_JOIN(STANDIN_PREFIX, GetVersion)(void)
 #ifndef STANDIN_NO_COMMAND
 __declspec(dllexport) int WINAPI STANDIN_PREFIX(HWND, LPCSTR commandText, LPSTR output,
                                                 DWORD outputSize) {
-    std::string text = commandText ? commandText : "";
-    standin::AppendJournal(kDll, EntryName(""), text);
-    standin::CommandScope scope(kDll);
-    if (!scope.entered()) {
+    // No exception may leave the DLL: the caller is C. Whatever escapes is a lack of memory.
+    try {
+        std::string text = commandText ? commandText : "";
+        standin::AppendJournal(kDll, EntryName(""), text);
+        standin::CommandScope scope(kDll);
+        if (!scope.entered()) {
+            CopyOutput(std::string(), output, outputSize);
+            return standin::kErrorAlreadyRunning;
+        }
+        std::string message;
+        int result = Run(text, message);
+        CopyOutput(message, output, outputSize);
+        return result;
+    } catch (...) {
         CopyOutput(std::string(), output, outputSize);
-        return standin::kErrorAlreadyRunning;
+        return standin::kErrorEnoughMemory;
     }
-    std::string message;
-    int result = standin::RunCommand(kDll, text, message);
-    CopyOutput(message, output, outputSize);
-    return result;
 }
 #endif
 
 #ifndef STANDIN_NO_CHECK
 __declspec(dllexport) BOOL WINAPI STANDIN_JOIN(STANDIN_PREFIX, CheckArchive)(LPCSTR path, int) {
-    std::string text = path ? path : "";
-    standin::AppendJournal(kDll, EntryName("CheckArchive"), text);
-    return !text.empty() && standin::AcceptsArchive(kDll, text) ? 1 : 0;
+    try {
+        std::string text = path ? path : "";
+        standin::AppendJournal(kDll, EntryName("CheckArchive"), text);
+        return !text.empty() && standin::AcceptsArchive(kDll, text) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
 }
 #endif
 

@@ -1,21 +1,34 @@
-// One switch from a detected kind to its extractor, shared by the DLLs and the
-// self-extracting program.
+// One switch from a detected kind to its readers, for the self-extracting program and the
+// tests. No DLL calls it: it names every family's readers.
+#include "standins/engine.h"
 #include "standins/formats.h"
 
 namespace standin {
 
 bool ExtractArchive(Kind kind, const std::string& archive, const ExtractOptions& options) {
+    EnableReaders enable = nullptr;
     switch (kind) {
-    case Kind::Lzh: return ExtractLzh(archive, options);
-    case Kind::Zip: return ExtractZip(archive, options);
-    case Kind::Cab: return ExtractCab(archive, options);
-    case Kind::Rar: return ExtractRar(archive, options);
-    case Kind::Arj: return ExtractArj(archive, options);
+    case Kind::Lzh: enable = &EnableLzhReaders; break;
+    case Kind::Zip: enable = &EnableZipReaders; break;
+    case Kind::Cab: enable = &EnableCabReaders; break;
+    case Kind::Rar: enable = &EnableRarReaders; break;  // with RarStoredCrc below
+    case Kind::Arj: break;  // walked by WalkArj below
     case Kind::Tar:
-    case Kind::Gzip: return ExtractTar(archive, options);
-    case Kind::None: break;
+    case Kind::Gzip:
+    case Kind::Bzip2:
+    case Kind::Xz:
+    case Kind::Compress: enable = &EnableTarReaders; break;
+    case Kind::None: return false;
     }
-    return false;
+    ExtractJob job;
+    job.archive = archive;
+    job.destDir = options.destDir;
+    job.overwrite = options.overwrite;
+    job.enable = enable;
+    if (kind == Kind::Rar) job.storedCrc = &RarStoredCrc;
+    if (kind == Kind::Arj) job.walk = &WalkArj;
+    if (kind == Kind::Zip) job.decodeRefused = &DecodeZipRefused;
+    return ExtractWithReaders(job).failures.empty();
 }
 
 }  // namespace standin

@@ -8,10 +8,10 @@
 
 namespace standin {
 
-enum class Kind { None, Lzh, Zip, Cab, Rar, Arj, Tar, Gzip };
+enum class Kind { None, Lzh, Zip, Cab, Rar, Arj, Tar, Gzip, Bzip2, Xz, Compress };
 
-// Looks at the file's content, never at its name. Gzip means any gzip stream
-// (a .tar.gz or a single compressed file).
+// Looks at the file's content, never at its name, and at its first header only. Gzip,
+// Bzip2, Xz and Compress mean any such stream (a compressed tar or a single file).
 Kind DetectKind(const std::string& path);
 
 // One thing to put into an archive.
@@ -38,15 +38,6 @@ bool WriteTar(const std::string& archive, const std::vector<Item>& items, bool g
 bool WriteLzh(const std::string& archive, const std::vector<Item>& items, bool keepExisting);
 bool WriteCab(const std::string& archive, const std::vector<Item>& items);  // uncompressed folder
 
-// Extractors return false when the archive cannot be read at all. An entry whose method
-// they cannot decode, or whose name would leave destDir (absolute, drive, ".."), is skipped
-// without touching any file; the other entries are still extracted.
-bool ExtractZip(const std::string& archive, const ExtractOptions& options);
-bool ExtractTar(const std::string& archive, const ExtractOptions& options);  // plain or gzip
-bool ExtractLzh(const std::string& archive, const ExtractOptions& options);
-bool ExtractCab(const std::string& archive, const ExtractOptions& options);
-bool ExtractRar(const std::string& archive, const ExtractOptions& options);  // stored entries
-bool ExtractArj(const std::string& archive, const ExtractOptions& options);  // stored entries
 
 // Shared by the extractors (common.cpp).
 // Joins destDir and an entry name ('/' or '\\' separated); false when the name is absolute,
@@ -54,11 +45,6 @@ bool ExtractArj(const std::string& archive, const ExtractOptions& options);  // 
 bool SafeJoin(const std::string& destDir, const std::string& name, std::string& out);
 // Creates every missing directory along path up to its last separator.
 void CreateParents(const std::string& path);
-// Writes one extracted file at destDir + name: keeps an existing file unless overwrite,
-// creates the folders on the way, sets the modification time from dosTime when nonzero.
-bool WriteEntryFile(const ExtractOptions& options, const std::string& name,
-                    const void* data, size_t size, uint32_t dosTime);
-bool MakeEntryDir(const ExtractOptions& options, const std::string& name);
 // Reads a whole file; false when it cannot be opened.
 bool ReadWholeFile(const std::string& path, std::string& data);
 
@@ -93,11 +79,11 @@ std::string Utf8ToAnsi(const std::string& utf8);
 // PKWARE scheme under password (not empty).
 bool WriteZipEncrypted(const std::string& archive, const std::vector<Item>& items, bool deflate,
                        const std::string& password);
-// The password ExtractZip uses for encrypted entries: ARCHIVER_PASSWORD, empty when unset
-// (encrypted entries are then skipped).
+// The password a script gives in ARCHIVER_PASSWORD; empty when unset.
 std::string ArchivePassword();
 
-// Extracts with the extractor that reads kind; false for Kind::None or an unreadable archive.
+// Extracts with the readers of kind, with no window (the self-extracting program, tests):
+// true when every entry was extracted; false for Kind::None or any failure.
 bool ExtractArchive(Kind kind, const std::string& archive, const ExtractOptions& options);
 
 // Shift-JIS-safe name helpers (helpers.cpp). Every scan steps over double-byte characters,

@@ -1,4 +1,5 @@
-// LZH archives: reads level 0, 1 and 2 headers, writes level 2 with stored (-lh0-) data.
+// LZH archives: writes level 2 with stored (-lh0-) data, and reads the level 0-2 headers of
+// an archive it adds to (libarchive reads them for extraction).
 #include "standins/formats.h"
 
 #include <windows.h>
@@ -255,10 +256,6 @@ bool BuildEntry(const Item& item, std::string& out) {
     return true;
 }
 
-bool IsStoredMethod(const std::string& method) {
-    return method == "-lh0-" || method == "-lz4-";
-}
-
 }  // namespace
 
 bool WriteLzh(const std::string& archive, const std::vector<Item>& items, bool keepExisting) {
@@ -292,26 +289,6 @@ bool WriteLzh(const std::string& archive, const std::vector<Item>& items, bool k
         if (!used[i]) out += built[i];
     out += '\0';
     return WriteFileAtomically(archive, out);
-}
-
-bool ExtractLzh(const std::string& archive, const ExtractOptions& options) {
-    std::string a;
-    if (!ReadWholeFile(archive, a) || a.empty()) return false;
-    size_t pos = 0;
-    bool any = false;
-    while (pos < a.size() && a[pos] != 0) {
-        LzhEntry e;
-        if (!ParseEntry(a, pos, e)) break;  // the rest cannot be located safely
-        any = true;
-        pos = static_cast<size_t>(e.dataStart + e.dataSize);
-        if (e.method == "-lhd-") {
-            MakeEntryDir(options, e.name);
-        } else if (IsStoredMethod(e.method) && e.dataSize == e.originalSize &&
-                   Crc16(a.data() + e.dataStart, e.originalSize) == e.crc) {
-            WriteEntryFile(options, e.name, a.data() + e.dataStart, e.originalSize, e.dosTime);
-        }
-    }
-    return any || a[0] == 0;
 }
 
 }  // namespace standin

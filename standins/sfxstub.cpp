@@ -1,11 +1,17 @@
 // The program inside every self-extracting archive the stand-ins write: it extracts the
 // archive appended to itself into the folder given as its first argument, or else into the
-// folder that holds it. Existing files are kept.
+// folder that holds it. Existing files are kept. The build makes one per family: the
+// readers it registers are STANDIN_SFX_READERS (EnableLzhReaders, EnableZipReaders...).
 #include <windows.h>
 
 #include <cstdio>
 
 #include "standins/command.h"
+#include "standins/engine.h"
+
+#ifndef STANDIN_SFX_READERS
+#error "STANDIN_SFX_READERS must name the family's readers"
+#endif
 
 namespace {
 
@@ -45,29 +51,29 @@ int main(int argc, char** argv) {
         fprintf(stderr, "no archive is attached to this program\n");
         return 1;
     }
-    standin::ExtractOptions options;
+    standin::ExtractJob job;
     if (argc > 1 && argv[1][0] != '\0') {
-        options.destDir = argv[1];
+        job.destDir = argv[1];
     } else {
         size_t separator = standin::LastSeparatorIndex(self);
-        options.destDir =
-            separator == std::string::npos ? std::string() : self.substr(0, separator);
+        job.destDir = separator == std::string::npos ? std::string() : self.substr(0, separator);
     }
-    if (standin::LastSeparatorIndex(options.destDir) + 1 != options.destDir.size() ||
-        options.destDir.empty()) {
-        options.destDir += '\\';
+    if (job.destDir.empty() ||
+        standin::LastSeparatorIndex(job.destDir) + 1 != job.destDir.size()) {
+        job.destDir += '\\';
     }
     TempFile temp;
     if (temp.path().empty() || !standin::WriteFileAtomically(temp.path(), archive)) {
         fprintf(stderr, "cannot write a temporary file\n");
         return 1;
     }
-    standin::CreateParents(options.destDir);
-    standin::Kind kind = standin::DetectKind(temp.path());
-    if (!standin::ExtractArchive(kind, temp.path(), options)) {
-        fprintf(stderr, "the attached archive cannot be read\n");
-        return 1;
-    }
-    printf("extracted into %s\n", options.destDir.c_str());
+    standin::CreateParents(job.destDir);
+    job.archive = temp.path();
+    job.enable = &standin::STANDIN_SFX_READERS;
+    standin::ExtractResult result = standin::ExtractWithReaders(job);
+    for (const standin::Failure& f : result.failures)
+        fprintf(stderr, "%s: %s\n", f.entry.c_str(), f.reason.c_str());
+    if (!result.failures.empty()) return 1;
+    printf("extracted into %s\n", job.destDir.c_str());
     return 0;
 }

@@ -99,7 +99,8 @@ std::string Rar5File(const std::string& utf8Name, const std::string& data, bool 
     std::string body = Vint(dir ? 0x07 : 0x06) + Vint(data.size()) + Vint(dir ? 0x10 : 0x20) +
                        Le32(1683376496) + Le32(Crc32(data)) + Vint(method << 7) + Vint(0) +
                        Vint(utf8Name.size()) + utf8Name;
-    return Rar5Block(2, body, data, !dir);
+    // WinRAR gives a folder's block an empty data area too, and libarchive insists on it.
+    return Rar5Block(2, body, data, true);
 }
 
 std::string Rar5Archive(const std::string& entries) {

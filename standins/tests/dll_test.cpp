@@ -11,6 +11,7 @@
 #include "standins/command.h"
 #include "standins/tests/archive_builders.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/WindowWatcher.h"
 
 using testing_support::FileExists;
 using testing_support::StandinDir;
@@ -65,6 +66,18 @@ int Call(const Archiver& a, const std::string& text) {
     auto command = module.find<CommandFn>(a.prefix);
     if (!command) return -1;
     return command(nullptr, text.c_str(), nullptr, 0);
+}
+
+// Runs a command that must fail and say so: its one message box, captioned with the DLL's
+// file name, is answered with OK; said receives the box's text.
+int CallFailing(const Archiver& a, const std::string& text, std::string* said = nullptr) {
+    testing_support::WindowWatcher watcher(
+        {{"#32770", a.file, {}, IDOK, GetCurrentProcessId()}});
+    int result = Call(a, text);
+    EXPECT_TRUE(watcher.wait()) << a.file << " showed no message box for " << text;
+    if (said && !watcher.visits().empty())
+        *said = watcher.visits()[0].before.text(testing_support::kMessageBoxTextId);
+    return result;
 }
 
 int Check(const Archiver& a, const std::string& path) {
@@ -330,8 +343,8 @@ TEST(StandinDlls, UnrarAndUnarjExtractStoredEntriesAndKeepExistingFiles) {
         // The other DLL, given its own command, refuses the archive by its content.
         const Row& other = &row == &rows[0] ? rows[1] : rows[0];
         std::string elsewhere = dir / "other\\";
-        EXPECT_EQ(standin::kErrorNotArchive,
-                  Call(other.dll, Fill(other.templ, Quote(archive), Quote(elsewhere))))
+        EXPECT_EQ(standin::kErrorNotArcFile,
+                  CallFailing(other.dll, Fill(other.templ, Quote(archive), Quote(elsewhere))))
             << row.label;
         EXPECT_FALSE(FileExists(elsewhere + "top.txt")) << row.label;
     }
@@ -374,7 +387,15 @@ TEST(StandinDlls, RefusesWhatItCannotDoWithoutWritingAnything) {
          dir / "c.lzh"},
     };
     for (const Row& row : rows) {
-        EXPECT_NE(0, Call(row.dll, row.text)) << row.what;
+        if (row.dll.file == kZip.file && row.what == std::string("password")) {
+            // No password in the environment: the DLL asks, and the person cancels.
+            testing_support::WindowWatcher watcher(
+                {{"#32770", "パスワードの入力", {}, IDCANCEL, GetCurrentProcessId()}});
+            EXPECT_EQ(standin::kErrorUserCancel, Call(row.dll, row.text)) << row.what;
+            EXPECT_TRUE(watcher.wait()) << row.what;
+        } else {
+            EXPECT_NE(0, CallFailing(row.dll, row.text)) << row.what;
+        }
         EXPECT_FALSE(FileExists(row.archive)) << row.what;
     }
 }
@@ -393,7 +414,11 @@ TEST(StandinDlls, EncryptedZipNeedsTheRightPassword) {
     EXPECT_EQ(kTree, ListTree(dir / "good"));
 
     SetEnvironmentVariableA("ARCHIVER_PASSWORD", "wrong");
-    Call(kUnZip, "-x " + Quote(archive) + " " + Quote(dir / "bad\\"));
+    std::string said;
+    EXPECT_EQ(standin::kErrorPassword,
+              CallFailing(kUnZip, "-x " + Quote(archive) + " " + Quote(dir / "bad\\"), &said));
+    EXPECT_NE(std::string::npos, said.find("パスワード")) << said;
+    EXPECT_NE(std::string::npos, said.find(archive)) << said;
     EXPECT_FALSE(FileExists(dir / "bad\\top.txt"));
     SetEnvironmentVariableA("ARCHIVER_PASSWORD", nullptr);
 }
@@ -437,7 +462,8 @@ TEST(StandinDlls, CheckArchiveLooksAtContentNotNames) {
         EXPECT_EQ(r.tar, Check(kTar, r.path)) << r.path;
     }
     // An archive of another kind is refused by the command too.
-    EXPECT_NE(0, Call(kUnlha, "e -c1 -a1 -x1 -jyc  " + Quote(zipAsLzh) + " " + Quote(dir / "x\\")));
+    EXPECT_EQ(standin::kErrorNotArcFile,
+              CallFailing(kUnlha, "e -c1 -a1 -x1 -jyc  " + Quote(zipAsLzh) + " " + Quote(dir / "x\\")));
     EXPECT_FALSE(FileExists(dir / "x\\top.txt"));
 }
 
@@ -454,7 +480,10 @@ TEST(StandinDlls, JournalRecordsEveryCallByteForByte) {
         ASSERT_TRUE(version && check && command);
         version();
         check("C:\\表\\無い.lzh", 0);
-        command(nullptr, text.c_str(), nullptr, 0);
+        testing_support::WindowWatcher watcher(
+            {{"#32770", kUnlha.file, {}, IDOK, GetCurrentProcessId()}});
+        EXPECT_EQ(standin::kErrorArcFileOpen, command(nullptr, text.c_str(), nullptr, 0));
+        EXPECT_TRUE(watcher.wait());
     }
     Check(kTar, "C:\\a b.tgz");
     SetEnvironmentVariableA("ARCHIVER_JOURNAL", nullptr);
@@ -473,9 +502,13 @@ TEST(StandinDlls, OutputBufferReceivesATerminatedReport) {
     ASSERT_NE(nullptr, command);
     char output[8];
     memset(output, 'x', sizeof output);
-    EXPECT_NE(0, command(nullptr, "q", output, sizeof output));
+    testing_support::WindowWatcher watcher(
+        {{"#32770", kUnlha.file, {}, IDOK, GetCurrentProcessId()},
+         {"#32770", kUnlha.file, {}, IDOK, GetCurrentProcessId()}});
+    EXPECT_EQ(standin::kErrorCommandName, command(nullptr, "q", output, sizeof output));
     EXPECT_EQ(7u, strlen(output));
-    EXPECT_NE(0, command(nullptr, nullptr, nullptr, 0));
+    EXPECT_EQ(standin::kErrorCommandName, command(nullptr, nullptr, nullptr, 0));
+    EXPECT_TRUE(watcher.wait());
 }
 
 TEST(StandinDlls, SelfExtractingProgramsExtractIntoTheGivenFolder) {
@@ -552,8 +585,14 @@ TEST(StandinDlls, ExtractionSkipsUnsafeNamesAndUndecodableEntries) {
     ASSERT_TRUE(MakeDir(dir / "nest"));
     std::string zipDest = dir / "nest\\zip\\";
     std::string tarDest = dir / "nest\\tar\\";
-    Call(kUnZip, "-x " + Quote(zip) + " " + Quote(zipDest));
-    Call(kTar, "xvf " + Quote(tar) + " " + Quote(tarDest));
+    std::string said;
+    EXPECT_EQ(standin::kErrorCannotWrite,
+              CallFailing(kUnZip, "-x " + Quote(zip) + " " + Quote(zipDest), &said));
+    // One box for the command, naming every refused entry.
+    EXPECT_NE(std::string::npos, said.find("../escape.txt")) << said;
+    EXPECT_NE(std::string::npos, said.find("sub/../../up.txt")) << said;
+    EXPECT_EQ(standin::kErrorCannotWrite,
+              CallFailing(kTar, "xvf " + Quote(tar) + " " + Quote(tarDest)));
     EXPECT_EQ("ok.txt=4|", ListTree(zipDest));
     EXPECT_EQ("ok.txt=4|", ListTree(tarDest));
     // Nothing was written outside the destinations.
@@ -571,11 +610,12 @@ TEST(StandinDlls, ExtractionSkipsUnsafeNamesAndUndecodableEntries) {
     ASSERT_TRUE(ReadTextFile(zip, data));
     size_t central = data.find("PK\x01\x02");
     ASSERT_NE(std::string::npos, central);
-    data[central + 10] = 99;  // first entry: method 99
+    data[central + 10] = 99;  // first entry: method 99, in both its records
+    data[8] = 99;
     size_t third = data.find("third.txt");
     data[third + 9] ^= 0x20;  // third entry: its data no longer matches the CRC
     ASSERT_TRUE(WriteTextFile(zip, data));
     std::string dest = dir / "methods\\";
-    Call(kUnZip, "-x " + Quote(zip) + " " + Quote(dest));
+    EXPECT_EQ(standin::kErrorMethod, CallFailing(kUnZip, "-x " + Quote(zip) + " " + Quote(dest)));
     EXPECT_EQ("second.txt=4|", ListTree(dest));
 }

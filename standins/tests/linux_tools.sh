@@ -56,7 +56,7 @@ grep -v '^D ' "$work/expected.txt" > "$work/expected-files.txt"
 W=$(win "$work")
 files="\"$W\\src\\\" \"top.txt\" \"表\\*.*\" "
 
-# LZH through Unlha32.dll, read by lhasa.
+# LZH through Unlha32.dll, read by lhasa (by its own name: "lha" may be jlha-utils).
 run Unlha32.dll Unlha "a -x1 -r2 -a1 -jm2 \"$W\\out\\t.lzh\" $files" || fail "Unlha32 a: $(cat "$work/run.log")"
 if lhasa t "$work/out/t.lzh" > "$work/lha.log" 2>&1; then pass "lha t"; else fail "lha t"; cat "$work/lha.log"; fi
 mkdir -p "$work/x-lzh" && (cd "$work/x-lzh" && lhasa xq "$work/out/t.lzh")

@@ -267,9 +267,12 @@ TEST(StandinWindows, TheDllRefusesASecondCommandWhileOneRuns) {
     EXPECT_TRUE(IsWindowEnabled(zibrak.get()));
     ASSERT_TRUE(refusedWhileRunning) << "the first command ended before the second one";
     EXPECT_EQ(standin::kErrorAlreadyRunning, refused);
-    // Once the first is over, commands run again (this one fails on its own terms).
+    // Once the first is over, commands run again (this one fails on its own terms, and says
+    // so in a box).
+    WindowWatcher box({{"#32770", "Zip32j.dll", {}, IDOK, GetCurrentProcessId()}});
     EXPECT_NE(standin::kErrorAlreadyRunning,
               command(nullptr, "-r \"nothing.zip\" \"none.txt\"", nullptr, 0));
+    EXPECT_TRUE(box.wait());
     FreeLibrary(dll);
 }
 
