@@ -48,6 +48,10 @@ public:
     bool CanExtract(const StrBuf& path) override;
     bool SupportsFormat(const StrBuf& label) override;
     bool CanMakeSfx() override;
+    // The text Compress would send for these arguments; false (text empty) where Compress
+    // would refuse without calling the DLL.
+    bool BuildCompressCommand(const StrBuf& label, const FileList& files,
+                              const StrBuf& destination, std::string& text) const;
     bool Extract(const StrBuf& archive, const StrBuf& destination, int32_t chainPosition,
                  bool overwrite) override;
     bool Compress(const StrBuf& label, const FileList& files, const StrBuf& destination) override;

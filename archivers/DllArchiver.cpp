@@ -2,7 +2,6 @@
 // command text passed to the DLL's command entry point.
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -116,12 +115,14 @@ void DllArchiver::Describe(StrBuf& out) {
     }
     const unsigned version = static_cast<unsigned>(getVersion()) & 0xFFFFu;
     char status[64];
-    std::snprintf(status, sizeof status, "   version %u.%02u", version / 100, version % 100);
+    // user32's formatter: the C library's brings its floating-point code into the program.
+    wsprintfA(status, "   version %u.%02u", version / 100, version % 100);
     out.append(status);
 }
 
-bool DllArchiver::Compress(const StrBuf& label, const FileList& files,
-                           const StrBuf& destination) {
+bool DllArchiver::BuildCompressCommand(const StrBuf& label, const FileList& files,
+                                       const StrBuf& destination, std::string& text) const {
+    text.clear();
     if (module == nullptr) return false;
     const int slot = FindFormatSlot(*this, label);
     if (slot < 0) return false;
@@ -132,8 +133,15 @@ bool DllArchiver::Compress(const StrBuf& label, const FileList& files,
     const std::string baseDirectory = ArchiveBaseDirectory(first);
     const std::string archive = std::string(destination.text()) + ArchiveBaseName(first) + "." +
                                 extensions[slot].text();
-    const std::string text = FillTemplate(compressTemplates[slot].text(), QuoteArgument(archive),
-                                          BuildFileListArgument(files, baseDirectory));
+    text = FillTemplate(compressTemplates[slot].text(), QuoteArgument(archive),
+                        BuildFileListArgument(files, baseDirectory));
+    return true;
+}
+
+bool DllArchiver::Compress(const StrBuf& label, const FileList& files,
+                           const StrBuf& destination) {
+    std::string text;
+    if (!BuildCompressCommand(label, files, destination, text)) return false;
     command(nullptr, text.c_str(), nullptr, 0);
     return true;
 }

@@ -41,12 +41,6 @@ bool EveryFileIsArchive(const FileList& files) {
     return true;
 }
 
-bool IsExtraction(const FileList& files) {
-    // Several files are unpacked one by one only when the user asked for that.
-    if (files.count() != 1 && !Options.MeltForAllArc) return false;
-    return EveryFileIsArchive(files);
-}
-
 // Asks for the folder of one archive. False when the user cancelled.
 bool ChooseExtractFolder(std::string& folder) {
     char path[MAX_PATH] = "";
@@ -86,6 +80,12 @@ Outcome ExtractOne(const StrBuf& archivePath, const StrBuf& desktop) {
 }
 
 }  // namespace
+
+bool IsExtraction(const FileList& files) {
+    // Several files are unpacked one by one only when the user asked for that.
+    if (files.count() != 1 && !Options.MeltForAllArc) return false;
+    return EveryFileIsArchive(files);
+}
 
 bool RunJob(const FileList& files) {
     if (files.count() == 0) return false;

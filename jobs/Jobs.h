@@ -12,5 +12,8 @@ extern HWND SettingsWindow;
 // False for an empty list and when no archiver offers the chosen format; true on every
 // other road that returns. A cancelled chooser ends the process with exit code 1.
 bool RunJob(const FileList& files);
+// True when the job extracts: the list is one file, or several with MeltForAllArc on, and
+// an archiver of the chain recognises every one of them.
+bool IsExtraction(const FileList& files);
 // Shows directory in a new Explorer window without waiting for it.
 void OpenInExplorer(const StrBuf& directory);

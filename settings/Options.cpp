@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 
 #include "base/Paths.h"
 #include "base/Person.h"
@@ -162,6 +161,7 @@ void SaveOptions(const char* iniFile) {
 
 void WriteIntSetting(const char* section, const char* key, int32_t value, const char* iniFile) {
     char text[256];
-    std::snprintf(text, sizeof text, "%ld", static_cast<long>(value));
+    // user32's formatter: the C library's brings its floating-point code into the program.
+    wsprintfA(text, "%ld", static_cast<long>(value));
     WritePrivateProfileStringA(section, key, text, iniFile);
 }

@@ -9,6 +9,12 @@
 
 namespace {
 
+// The shell's ids for a shortcut, named here: taking them from libuuid links its whole
+// table of every system GUID (about 40 KB) into the program.
+const CLSID kShellLinkClass = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID kShellLinkInterface = {0x000214EE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID kPersistFileInterface = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
 void RemoveTrailingSeparator(char* text) {
     if (EndsWithSeparator(text)) text[lstrlenA(text) - 1] = '\0';
 }
@@ -70,8 +76,8 @@ void MakeDirs(const char* path) {
 bool CreateShortcut(const char* target, const char* folder, const char* name) {
     const ComScope com;
     ComPtr<IShellLinkA> link;
-    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IShellLinkA, link.out());
+    HRESULT result = CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER,
+                                      kShellLinkInterface, link.out());
     if (FAILED(result)) return false;
 
     const std::string workingDir = DirectoryOf(target);
@@ -80,7 +86,7 @@ bool CreateShortcut(const char* target, const char* folder, const char* name) {
     link->SetWorkingDirectory(workingDir.c_str());
 
     ComPtr<IPersistFile> file;
-    result = link->QueryInterface(IID_IPersistFile, file.out());
+    result = link->QueryInterface(kPersistFileInterface, file.out());
     if (FAILED(result)) return false;
 
     const std::string linkPath = std::string(folder) + "\\" + name + ".lnk";

@@ -4,7 +4,6 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <cstdio>
 #include <string>
 
 #include "archivers/Chain.h"
@@ -165,7 +164,8 @@ void InitControls(HWND window, HWND proposedFocus) {
 
     if (Options.CompWarnSize < 0) Options.CompWarnSize = 0;
     char number[16];
-    std::snprintf(number, sizeof number, "%d", static_cast<int>(Options.CompWarnSize));
+    // user32's formatter: the C library's brings its floating-point code into the program.
+    wsprintfA(number, "%d", static_cast<int>(Options.CompWarnSize));
     SetDlgItemTextA(window, IDC_COMP_WARN_SIZE, number);
     SendDlgItemMessageA(window, IDC_COMP_WARN_SPIN, UDM_SETRANGE, 0,
                         MAKELPARAM(kWarnSizeLimit, 0));

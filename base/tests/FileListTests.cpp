@@ -149,3 +149,71 @@ TEST(FileList, FillFromDropTakesEveryNameWhole) {
     EXPECT_EQ((std::vector<std::string>{dir / "Dropped.txt", "-dash.txt", longName}),
               Entries(list));
 }
+
+namespace {
+
+// A drop block of wide names, as Explorer hands over.
+HDROP MakeWideDrop(const std::vector<std::wstring>& names) {
+    std::wstring list;
+    for (const std::wstring& name : names) list += name + L'\0';
+    list += L'\0';
+    const size_t bytes = list.size() * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + bytes);
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), bytes);
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+// What the shell's own DragQueryFileA gives for every index, the yardstick of the fill.
+std::vector<std::string> QueriedNames(HDROP drop) {
+    std::vector<std::string> names;
+    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::string name(DragQueryFileA(drop, i, nullptr, 0) + 1, '\0');
+        DragQueryFileA(drop, i, &name[0], static_cast<UINT>(name.size()));
+        name.resize(name.size() - 1);
+        names.push_back(name);
+    }
+    return names;
+}
+
+}  // namespace
+
+TEST(FileList, FillFromDropReadsTheBlockAsTheShellDoes) {
+    // Names absent from disk stay as dropped, so the list shows exactly what was read:
+    // every name of a big drop in order, and wide names in the system code page.
+    std::vector<std::string> many;
+    for (int i = 0; i < 3000; ++i)
+        many.push_back("Z:\\no such dir\\" + std::string(i % 7, 'x') + std::to_string(i) + ".txt");
+    const std::vector<std::wstring> wide = {L"Z:\\no such dir\\\x65E5\x672C\x8A9E.txt",
+                                            L"Z:\\no such dir\\plain.txt"};
+
+    for (const HDROP drop : {MakeDrop(many), MakeWideDrop(wide)}) {
+        const std::vector<std::string> expected = QueriedNames(drop);
+        FileList list;
+        list.fillFromDrop(drop);
+        EXPECT_EQ(expected, Entries(list));
+    }
+    FileList list;
+    list.fillFromDrop(MakeWideDrop(wide));
+    ASSERT_EQ(2, list.count());
+    EXPECT_STREQ("Z:\\no such dir\\\x93\xfa\x96\x7b\x8c\xea.txt", list.at(0).text());
+}
+
+TEST(FileList, FillFromDropStopsAtTheEndOfAnUnendedBlock) {
+    // The last name lacks its NUL and the list its closing one: nothing is read past the
+    // block, and the cut name is not taken.
+    const std::string names = std::string("Z:\\a.txt") + '\0' + "Z:\\b.txt";
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof(DROPFILES) + names.size());
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    *header = {};
+    header->pFiles = sizeof(DROPFILES);
+    std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), names.data(), names.size());
+    GlobalUnlock(memory);
+    FileList list;
+    list.fillFromDrop(static_cast<HDROP>(memory));
+    EXPECT_EQ((std::vector<std::string>{"Z:\\a.txt"}), Entries(list));
+}

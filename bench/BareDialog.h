@@ -1,0 +1,3 @@
+// The bare dialog program's one resource id.
+#pragma once
+#define IDD_BARE_DIALOG 101
