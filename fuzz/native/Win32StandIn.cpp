@@ -175,6 +175,7 @@ const CommandPointer kCommandEntries[] = {CommandEntry<1>, CommandEntry<2>, Comm
 // ---- the shell drop
 
 std::vector<std::string> droppedFiles;
+std::vector<char> dropBlock;  // droppedFiles as the DROPFILES block a drop handle holds
 bool dropReleased = false;
 
 // ---- the person
@@ -246,6 +247,13 @@ std::string SaveProfile() {
 void SetDroppedFiles(const std::vector<std::string>& names) {
     droppedFiles = names;
     dropReleased = false;
+    DROPFILES header{};
+    header.pFiles = sizeof header;
+    dropBlock.assign(reinterpret_cast<const char*>(&header),
+                     reinterpret_cast<const char*>(&header) + sizeof header);
+    for (const std::string& name : names) dropBlock.insert(dropBlock.end(), name.c_str(),
+                                                           name.c_str() + name.size() + 1);
+    dropBlock.push_back('\0');
 }
 
 bool DropReleased() { return dropReleased; }
@@ -383,6 +391,15 @@ UINT DragQueryFileA(HDROP, UINT index, LPSTR buffer, UINT size) {
 }
 
 void DragFinish(HDROP) { dropReleased = true; }
+
+SIZE_T GlobalSize(HANDLE) { return dropBlock.size(); }
+void* GlobalLock(HANDLE) { return dropBlock.empty() ? nullptr : dropBlock.data(); }
+BOOL GlobalUnlock(HANDLE) { return TRUE; }
+
+// Only ANSI drops are made here, so no wide name is ever converted.
+int WideCharToMultiByte(UINT, DWORD, const WCHAR*, int, LPSTR, int, LPCSTR, BOOL*) {
+    return 0;
+}
 
 // ---- the program's own functions beyond the readers
 

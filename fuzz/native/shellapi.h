@@ -3,5 +3,16 @@
 #pragma once
 #include <windows.h>
 
+// The block a drop handle holds: this header, then the names, each ended by a NUL, then a
+// NUL (wide names when fWide).
+struct DROPFILES {
+    DWORD pFiles;  // where the names begin
+    struct {
+        int32_t x, y;
+    } pt;
+    BOOL fNC;
+    BOOL fWide;
+};
+
 UINT DragQueryFileA(HDROP drop, UINT index, LPSTR buffer, UINT size);
 void DragFinish(HDROP drop);

@@ -3,7 +3,9 @@
 // files name is here; fuzz/native/Win32StandIn.cpp defines the calls over an in-memory disk,
 // INI file and archiver DLL that each fuzz target fills in (fuzz/native/StandIn.h).
 #pragma once
+#include <cstdarg>
 #include <cstddef>
+#include <cstdio>
 #include <cstdint>
 
 #define WINAPI
@@ -16,6 +18,8 @@ typedef uint16_t WORD;
 typedef int BOOL;
 typedef unsigned int UINT;
 typedef int64_t LONGLONG;
+typedef size_t SIZE_T;
+typedef char16_t WCHAR;  // two bytes, as on Windows
 typedef void* HANDLE;
 typedef struct HWND__* HWND;
 typedef struct HINSTANCE__* HMODULE;
@@ -79,3 +83,21 @@ UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, int fallback, LPCSTR file
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR buffer,
                                DWORD size, LPCSTR file);
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file);
+
+// The drop handle's memory block (the shell drop below) and the one conversion reading
+// wide drop names needs.
+const UINT CP_ACP = 0;
+SIZE_T GlobalSize(HANDLE memory);
+void* GlobalLock(HANDLE memory);
+BOOL GlobalUnlock(HANDLE memory);
+int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* wide, int wideLength,
+                        LPSTR bytes, int size, LPCSTR defaultChar, BOOL* usedDefault);
+
+// The program formats only integers with it, which vsprintf formats alike.
+inline int wsprintfA(LPSTR buffer, LPCSTR format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    const int written = std::vsprintf(buffer, format, arguments);
+    va_end(arguments);
+    return written;
+}

@@ -109,9 +109,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::vector<std::string> expected;
     std::vector<std::string> expectedFromDrop;
+    std::vector<std::string> dropped;  // a drop holds no empty name: two NULs end its list
     for (const std::string& token : tokens) {
         const std::string entry = ExpectedEntry(token);
-        expectedFromDrop.push_back(entry);
+        if (!token.empty()) {
+            dropped.push_back(token);
+            expectedFromDrop.push_back(entry);
+        }
         if (token[0] != '-' && token[0] != '/') expected.push_back(entry);
     }
 
@@ -120,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     files.fillFromCommandLine(text.c_str());
     CheckEntries(files, expected);
 
-    standin::SetDroppedFiles(tokens);
+    standin::SetDroppedFiles(dropped);
     files.fillFromDrop(nullptr);
     CheckEntries(files, expectedFromDrop);
     Require(standin::DropReleased(), "the drop is released");
