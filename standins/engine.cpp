@@ -384,13 +384,7 @@ public:
             return true;
         }
         if (dosTime != 0) SetDosWriteTime(out.get(), dosTime);
-        if (!out.close()) {
-            DWORD error = GetLastError();
-            DeleteFileA(temp.c_str());
-            fail(WriteFailure(name, error));
-            return true;
-        }
-        putInPlace(temp, path, name);
+        closeAndPutInPlace(out, temp, path, name);
         return true;
     }
 
@@ -604,6 +598,19 @@ private:
     }
 
     // Renames the finished temporary file into place; removes it on failure.
+    // Closes a whole temporary file and renames it into place. A full disk may show only at
+    // the close; the temporary file then goes and the entry is reported.
+    void closeAndPutInPlace(FileHandle& file, const std::string& temp, const std::string& path,
+                            const std::string& name) {
+        if (!file.close()) {
+            DWORD error = GetLastError();
+            DeleteFileA(temp.c_str());
+            fail(WriteFailure(name, error));
+            return;
+        }
+        putInPlace(temp, path, name);
+    }
+
     bool putInPlace(const std::string& temp, const std::string& path, const std::string& name) {
         if (job_.overwrite) {
             DWORD attrs = GetFileAttributesA(path.c_str());
@@ -689,13 +696,7 @@ private:
             return true;
         }
         if (archive_entry_mtime_is_set(entry)) SetWriteTime(file.get(), archive_entry_mtime(entry));
-        if (!file.close()) {
-            DWORD error = GetLastError();
-            DeleteFileA(temp.c_str());
-            fail(WriteFailure(name, error));
-            return true;
-        }
-        putInPlace(temp, path, name);
+        closeAndPutInPlace(file, temp, path, name);
         return true;
     }
 

@@ -42,6 +42,7 @@ size_t PackedSize(const std::string& data) {
 }
 
 TEST(LzxEncoder, SmallInputs) {
+    ExpectRoundTrip(std::string());  // a folder of no frames
     ExpectRoundTrip(std::string(1, 'x'));
     ExpectRoundTrip("ab");
     ExpectRoundTrip("abcabcabcabcabcabc");
