@@ -40,6 +40,10 @@ use_virtual_desktop() {
         "$ZIBRAK_ROOT/tools/wine-run.sh" reg add 'HKCU\Software\Wine\Explorer\Desktops' \
             /v Default /d 1024x768 /f >/dev/null 2>&1 &&
         touch "$marker"
+    # The desktop the running wineserver already made is a plain one: start afresh, so that
+    # the next program opens the Wine desktop.
+    WINEPREFIX=$ZIBRAK_WINEPREFIX wineserver -k >/dev/null 2>&1 || true
+    WINEPREFIX=$ZIBRAK_WINEPREFIX wineserver -w >/dev/null 2>&1 || true
 }
 
 # Wine has no MS Gothic fonts and would draw the dialog's "ＭＳ Ｐゴシック" with a wide
