@@ -89,13 +89,6 @@ private:
     unsigned char buffer_[4096];
 };
 
-// Takes bytes and keeps nothing: the first pass over an input to be encrypted, whose CRC
-// the encryption header needs before the data.
-class NullSink : public ByteSink {
-public:
-    bool write(const void*, size_t) override { return true; }
-};
-
 struct Entry {
     std::string name;
     uint16_t flags = 0;
@@ -258,7 +251,7 @@ private:
             // The encryption header's last byte is the CRC's high byte, so that a reader can
             // tell a wrong password: the CRC has to be known before the data.
             InputFile first(item.sourcePath);
-            NullSink nothing;
+            CountingSink nothing;  // the first pass only finds the CRC
             uint64_t size = 0;
             WriteError error;
             if (!first.opened()) {

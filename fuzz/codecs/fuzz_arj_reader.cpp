@@ -5,19 +5,6 @@
 
 #include "standins/codecs/arj_reader.h"
 
-namespace {
-
-class CountingSink : public standin::ByteSink {
-public:
-    bool write(const void*, size_t size) override {
-        total += size;
-        return total < (4u << 20);  // refuse the rest of a bomb, as a full disk would
-    }
-    uint64_t total = 0;
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     standin::MemorySource source(data, size);
     standin::ArjReader reader(source);
@@ -25,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     standin::ArjEntry entry;
     for (int entries = 0; entries < 10000; ++entries) {
         if (reader.next(entry) != standin::CodecStatus::ok) break;
-        CountingSink sink;
+        standin::CountingSink sink(4u << 20);  // refuses the rest of a bomb, as a full disk would
         standin::CodecStatus status = reader.extract(sink);
         if (status == standin::CodecStatus::ok && sink.total != entry.originalSize)
             __builtin_trap();  // an entry reported whole must be exactly its size

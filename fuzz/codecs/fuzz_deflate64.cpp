@@ -6,24 +6,11 @@
 
 #include "standins/codecs/deflate64.h"
 
-namespace {
-
-class CountingSink : public standin::ByteSink {
-public:
-    bool write(const void*, size_t size) override {
-        total += size;
-        return true;
-    }
-    uint64_t total = 0;
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     uint64_t limit = static_cast<uint64_t>(data[0] | data[1] << 8) + 1;
     standin::MemorySource source(data + 2, size - 2);
-    CountingSink sink;
+    standin::CountingSink sink;
     uint64_t written = 0;
     standin::inflate64(source, sink, limit, &written);
     if (written != sink.total || written > limit) __builtin_trap();

@@ -6,19 +6,6 @@
 #include "standins/codecs/deflate64.h"
 #include "standins/codecs/zip_directory.h"
 
-namespace {
-
-class CountingSink : public standin::ByteSink {
-public:
-    bool write(const void*, size_t size) override {
-        total += size;
-        return true;
-    }
-    uint64_t total = 0;
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     standin::MemoryRandomAccess archive(data, size);
     standin::ZipDirectory directory(archive);
@@ -31,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (at > size || entry.packedSize > size - at) __builtin_trap();
         if (entry.method != 9) continue;
         standin::RangeSource source(archive, at, entry.packedSize);
-        CountingSink sink;
+        standin::CountingSink sink;
         uint64_t limit = entry.originalSize < (16u << 20) ? entry.originalSize : (16u << 20);
         standin::inflate64(source, sink, limit);
     }

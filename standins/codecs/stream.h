@@ -43,6 +43,21 @@ private:
     size_t at_ = 0;
 };
 
+// A sink that keeps nothing and counts what it took; it refuses once the count reaches
+// limit (a full disk, or a bomb cut short). CountingSink(0) refuses everything.
+class CountingSink : public ByteSink {
+public:
+    explicit CountingSink(uint64_t limit = UINT64_MAX) : limit_(limit) {}
+    bool write(const void*, size_t size) override {
+        total += size;
+        return total < limit_;
+    }
+    uint64_t total = 0;
+
+private:
+    uint64_t limit_;
+};
+
 class StringSink : public ByteSink {
 public:
     bool write(const void* data, size_t size) override {

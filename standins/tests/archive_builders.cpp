@@ -2,9 +2,28 @@
 // bytes no code under test wrote.
 #include "standins/tests/archive_builders.h"
 
+#include <windows.h>
 #include <zlib.h>
 
 namespace standin_test {
+
+standin::Item FileItem(const std::string& name, const std::string& source) {
+    standin::Item item;
+    item.name = name;
+    item.sourcePath = source;
+    item.dosTime = kDosTime;
+    item.attributes = FILE_ATTRIBUTE_ARCHIVE;
+    return item;
+}
+
+standin::Item DirItem(const std::string& name) {
+    standin::Item item;
+    item.name = name;
+    item.isDir = true;
+    item.dosTime = kDosTime;
+    item.attributes = FILE_ATTRIBUTE_DIRECTORY;
+    return item;
+}
 
 std::string Le16(uint32_t v) {
     return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)};

@@ -1,13 +1,22 @@
 // Archives of the read-only formats (LZH level 0 and 1, RAR 1.5-4.x and 5, ARJ) built byte
-// by byte, shared by the format tests and the DLL tests.
+// by byte, and the items the writers are given, shared by the stand-ins' tests.
 #pragma once
 #include <cstdint>
 #include <string>
+
+#include "standins/formats.h"
 
 namespace standin_test {
 
 // 2023-05-06 12:34:56 as MS-DOS date and time; every built entry carries it.
 const uint32_t kDosTime = (((2023u - 1980) << 9 | 5 << 5 | 6) << 16) | (12 << 11 | 34 << 5 | 28);
+
+// "表" is 0x95 0x5C in Shift-JIS: its trail byte is a backslash.
+const char kHyo[] = "表";
+
+// A file to pack from source, stored as name, and a folder entry; both carry kDosTime.
+standin::Item FileItem(const std::string& name, const std::string& source);
+standin::Item DirItem(const std::string& name);
 
 std::string Le16(uint32_t v);
 std::string Le32(uint32_t v);

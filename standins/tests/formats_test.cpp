@@ -23,27 +23,6 @@ using testing_support::WriteTextFile;
 
 namespace {
 
-// "表" is 0x95 0x5C in Shift-JIS: its trail byte is a backslash.
-const char kHyo[] = "表";
-
-Item FileItem(const std::string& name, const std::string& source) {
-    Item item;
-    item.name = name;
-    item.sourcePath = source;
-    item.dosTime = kDosTime;
-    item.attributes = FILE_ATTRIBUTE_ARCHIVE;
-    return item;
-}
-
-Item DirItem(const std::string& name) {
-    Item item;
-    item.name = name;
-    item.isDir = true;
-    item.dosTime = kDosTime;
-    item.attributes = FILE_ATTRIBUTE_DIRECTORY;
-    return item;
-}
-
 ExtractOptions Into(const std::string& dir, bool overwrite = false) {
     ExtractOptions options;
     options.destDir = dir + "\\";

@@ -225,11 +225,6 @@ std::string deflate64Stream(const std::string& zip, const std::string& name, uin
     return "";
 }
 
-class RefusingSink : public ByteSink {
-public:
-    bool write(const void*, size_t) override { return false; }
-};
-
 // Writes a Deflate bit stream: plain values LSB first, Huffman codes MSB first.
 class BitWriter {
 public:
@@ -302,7 +297,7 @@ TEST(Deflate64, TruncatedCorruptOverlongAndRefusedStreamsEndInAStatus) {
     EXPECT_TRUE(sink.bytes == text.substr(0, 100000));
 
     MemorySource again(stream.data(), stream.size());
-    RefusingSink refusing;
+    CountingSink refusing(0);
     EXPECT_EQ(inflate64(again, refusing, size), CodecStatus::sinkRefused);
 
     // Reserved block type 3, a stored block whose length check fails, a distance before the
