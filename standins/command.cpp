@@ -26,12 +26,6 @@ private:
     HANDLE h_;
 };
 
-const Identity kIdentities[] = {
-    {"Unlha32.dll", "Unlha", 267},  {"UnZip32.dll", "UnZip", 542}, {"Zip32j.dll", "Zip", 230},
-    {"Cab32.dll", "Cab", 98},       {"Unrar32.dll", "Unrar", 17},  {"Unarj32j.dll", "Unarj", 101},
-    {"Tar32.dll", "Tar", 239},
-};
-
 bool EndsWithSeparator(const std::string& path) {
     return !path.empty() && LastSeparatorIndex(path) == path.size() - 1;
 }
@@ -170,6 +164,7 @@ const char kReasonArguments[] = "書庫と展開先が指定されていませ�
 const char kReasonNoArchiveName[] = "書庫が指定されていません";
 const char kReasonNotOwnArchive[] = "この DLL が扱う書庫ではありません";
 const char kReasonProgram[] = "自己解凍書庫を書き込めません";
+const char kReasonSfxMethod[] = "自己解凍書庫では展開できない圧縮方式が含まれています";
 const char kReasonArchiveWrite[] = "書庫を書き込めません";
 const char kReasonUnknownCommand[] = "このコマンドには対応していません";
 const char kReasonMissingArchive[] = "書庫が見つかりません";
@@ -251,11 +246,15 @@ int ReportFailures(Dll dll, const std::string& archive, const ExtractResult& res
     return result.code != kOk ? result.code : result.failures.front().code;
 }
 
-int MakeSfx(Dll dll, const std::string& archive, const std::string& dir, std::string& message) {
+int MakeSfx(Dll dll, const std::string& archive, const std::string& dir, std::string& message,
+            SfxReads reads) {
     if (archive.empty()) return Refuse(dll, archive, kReasonNoArchiveName, kErrorCommandName, message);
     Kind kind = DetectKind(archive);
     bool ownKind = dll == Dll::Zip ? kind == Kind::Zip : ReadsKind(dll, kind);
     if (!ownKind) return Refuse(dll, archive, kReasonNotOwnArchive, kErrorNotArcFile, message);
+    if (reads && !reads(archive)) {
+        return Refuse(dll, archive, kReasonSfxMethod, kErrorMethod, message);
+    }
     if (!WriteSfx(archive, ProgramPath(archive, dir))) {
         return Refuse(dll, archive, kReasonProgram, kErrorCannotWrite, message);
     }
@@ -319,10 +318,6 @@ int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
         result = ExtractWithReaders(job);
     }
     return ReportFailures(dll, archive, result, message);
-}
-
-const Identity& IdentityOf(Dll dll) {
-    return kIdentities[static_cast<int>(dll)];
 }
 
 std::vector<Token> SplitCommand(const std::string& text) {

@@ -98,8 +98,14 @@ int ReportFailures(Dll dll, const std::string& archive, const ExtractResult& res
 // a message box when something is missing or cannot be read.
 int GatherFromArgs(Dll dll, const Command& command, size_t first, std::vector<Item>& items,
                    std::string& message);
+// Whether the family's self-extracting program can extract archive, which the DLL reads.
+// The program carries only the decoders of what its family writes, so that it stays small.
+using SfxReads = bool (*)(const std::string& archive);
 // Writes the self-extracting program of archive into dir (the archive's folder when empty).
-int MakeSfx(Dll dll, const std::string& archive, const std::string& dir, std::string& message);
+// An archive the program could not extract (reads says so) is refused now, while the user
+// can still choose another format, rather than when the program is started elsewhere.
+int MakeSfx(Dll dll, const std::string& archive, const std::string& dir, std::string& message,
+            SfxReads reads = nullptr);
 // The result of writing an archive: kOk, or kErrorCannotWrite after a message box.
 int Written(Dll dll, const std::string& archive, bool ok, std::string& message);
 // Writes job.archive with writer under the DLL's progress window (write_command.cpp): kOk,
@@ -125,6 +131,7 @@ void AppendJournal(Dll dll, const std::string& entry, const std::string& argumen
 // The self-extracting program: the stub, the archive, then a trailer of the archive's
 // offset (8 bytes, little-endian) and kSfxMagic.
 extern const char kSfxMagic[8];
+const size_t kSfxTrailerSize = 16;
 // Both copy in pieces, so an archive of any size costs the memory of a small one.
 bool WriteSfx(const std::string& archive, const std::string& program);
 // Copies the archive appended to program into the file archive; false when it carries none

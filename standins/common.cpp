@@ -8,27 +8,10 @@
 #include <algorithm>
 #include <cctype>
 
+#include "standins/file_streams.h"
+
 namespace standin {
 namespace {
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : h_(h) {}
-    ~FileHandle() {
-        if (valid()) CloseHandle(h_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-    HANDLE get() const { return h_; }
-    void close() {
-        if (valid()) CloseHandle(h_);
-        h_ = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    HANDLE h_;
-};
 
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
@@ -262,8 +245,10 @@ std::string Utf8ToAnsi(const std::string& utf8) {
     int size = static_cast<int>(utf8.size());
     int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
     if (wide <= 0) return std::string();
-    std::wstring w(wide, L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, &w[0], wide);
+    // A plain buffer: std::wstring would bring the library's whole wide string class (35 KB)
+    // into every self-extracting program.
+    std::vector<wchar_t> w(wide);
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, w.data(), wide);
     BOOL lossy = FALSE;
     int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), wide, nullptr, 0, nullptr,
                                 &lossy);

@@ -16,6 +16,7 @@
 #include <set>
 
 #include "standins/command.h"
+#include "standins/file_streams.h"
 #include "standins/formats.h"
 
 namespace standin {
@@ -47,30 +48,8 @@ const char kReasonCancelled[] = "キャンセルされました";
 const char kReasonMultiVolume[] = "分割された書庫には対応していません";
 const char kFailureHeader[] = "書庫の処理中に問題がありました。";
 const char kArchiveLabel[] = "書庫: ";
-const char kMoreFailures[] = "ほか %u 件";
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
-    ~FileHandle() { close(); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-    HANDLE get() const { return h_; }
-    void reset(HANDLE h) {
-        close();
-        h_ = h;
-    }
-    bool close() {
-        bool ok = true;
-        if (valid()) ok = CloseHandle(h_) != 0;
-        h_ = INVALID_HANDLE_VALUE;
-        return ok;
-    }
-
-private:
-    HANDLE h_;
-};
+const char kMoreFailuresBefore[] = "ほか ";  // "ほか 3 件": the count, then kMoreFailuresAfter
+const char kMoreFailuresAfter[] = " 件";
 
 // Owns a libarchive reader.
 class Reader {
@@ -212,9 +191,9 @@ std::string ToAnsi(const wchar_t* wide) {
 std::string Utf8ToAnsiOr(const char* utf8) {
     int length = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
     if (length <= 0) return std::string();
-    std::wstring wide(length, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &wide[0], length);
-    return ToAnsi(wide.c_str());
+    std::vector<wchar_t> wide(length);  // not std::wstring, whose class is 35 KB of a stub
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), length);
+    return ToAnsi(wide.data());
 }
 
 // True when bytes are well-formed UTF-8 with at least one character beyond ASCII. A
@@ -797,10 +776,9 @@ std::string DescribeFailures(const std::string& archive, const ExtractResult& re
     size_t listed = 0;
     for (const Failure& f : result.failures) {
         if (listed == kMaxListedFailures) {
-            char more[64];
-            snprintf(more, sizeof more, kMoreFailures,
-                     static_cast<unsigned>(result.failures.size() - listed));
-            text += std::string("\r\n") + more;
+            // Not snprintf: MinGW's own printf is 18 KB of every self-extracting program.
+            text += std::string("\r\n") + kMoreFailuresBefore +
+                    std::to_string(result.failures.size() - listed) + kMoreFailuresAfter;
             break;
         }
         text += "\r\n";

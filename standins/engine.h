@@ -111,5 +111,8 @@ bool EnableCabReaders(struct archive* reader);
 bool EnableRarReaders(struct archive* reader);
 bool EnableTarReaders(struct archive* reader);
 bool EnableLoneFileReaders(struct archive* reader);  // the filters and "raw" only
+// Tar32's self-extracting program: what EnableTarReaders reads but xz, which it refuses to
+// carry.
+bool EnableTarSfxReaders(struct archive* reader);
 
 }  // namespace standin

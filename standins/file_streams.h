@@ -1,4 +1,5 @@
-// A file as the byte source and the random access the project's own decoders read from.
+// An owned file handle, and a file as the byte source and the random access the project's
+// own decoders read from.
 #pragma once
 #include <windows.h>
 
@@ -7,6 +8,30 @@
 #include "standins/codecs/codec_status.h"
 
 namespace standin {
+
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
+    ~FileHandle() { close(); }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    // CreateFile fails with INVALID_HANDLE_VALUE, other calls with null.
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+    HANDLE get() const { return h_; }
+    void reset(HANDLE h) {
+        close();
+        h_ = h;
+    }
+    bool close() {
+        bool ok = true;
+        if (valid()) ok = CloseHandle(h_) != 0;
+        h_ = INVALID_HANDLE_VALUE;
+        return ok;
+    }
+
+private:
+    HANDLE h_;
+};
 
 class FileInput : public ByteSource, public RandomAccess {
 public:

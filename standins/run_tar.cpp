@@ -4,6 +4,15 @@
 #include "standins/command.h"
 
 namespace standin {
+namespace {
+
+// The self-extracting program reads what Tar32 writes, and compress; liblzma, for xz,
+// would be a seventh of its size.
+bool SfxReadsTar(const std::string& archive) {
+    return DetectKind(archive) != Kind::Xz;
+}
+
+}  // namespace
 
 int RunTar(const std::string& text, std::string& message) {
     const Dll dll = Dll::Tar;
@@ -11,7 +20,7 @@ int RunTar(const std::string& text, std::string& message) {
     std::string letters = command.arg(0);
     bool create = letters.find('c') != std::string::npos;
     if (command.has("--self-extracting=1") && create) {
-        return MakeSfx(dll, command.arg(1), command.arg(2), message);
+        return MakeSfx(dll, command.arg(1), command.arg(2), message, &SfxReadsTar);
     }
     if (create) {
         // "z" alone is gzip; "zB" (or "j") is bzip2, as Tar32's command texts say it.

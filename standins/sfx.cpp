@@ -1,5 +1,5 @@
-// Self-extracting programs: the stub program is a resource of every stand-in DLL that writes
-// them, so a DLL copied alone still does.
+// Writing self-extracting programs: the stub program is a resource of every stand-in DLL that
+// writes them, so a DLL copied alone still does.
 #include <windows.h>
 
 #include <cstring>
@@ -10,11 +10,7 @@
 
 namespace standin {
 
-const char kSfxMagic[8] = {'Z', 'B', 'S', 'F', 'X', 0, 0, 1};
-
 namespace {
-
-const size_t kTrailerSize = 16;
 
 // The stub embedded in the module that holds this code (a DLL, or the stub itself).
 bool LoadStub(std::string& stub) {
@@ -57,27 +53,11 @@ bool WriteSfx(const std::string& archive, const std::string& program) {
     if (!out.write(stub.data(), stub.size()) || !CopyAll(payload, out) ||
         out.position() != stub.size() + in.size())
         return false;
-    char trailer[kTrailerSize];
+    char trailer[kSfxTrailerSize];
     uint64_t offset = stub.size();
     for (int i = 0; i < 8; ++i) trailer[i] = static_cast<char>((offset >> (8 * i)) & 0xFF);
     memcpy(trailer + 8, kSfxMagic, sizeof kSfxMagic);
     return out.write(trailer, sizeof trailer) && out.commit();
-}
-
-bool CopySfxPayload(const std::string& program, const std::string& archive) {
-    FileInput self(program);
-    unsigned char trailer[kTrailerSize];
-    if (!self.valid() || self.size() < kTrailerSize ||
-        !self.readAt(self.size() - kTrailerSize, trailer, kTrailerSize) ||
-        memcmp(trailer + 8, kSfxMagic, sizeof kSfxMagic) != 0)
-        return false;
-    uint64_t offset = 0;
-    for (int i = 7; i >= 0; --i) offset = (offset << 8) | trailer[i];
-    uint64_t end = self.size() - kTrailerSize;
-    if (offset >= end) return false;
-    RangeSource payload(self, offset, end - offset);
-    ArchiveOutput out(archive);
-    return CopyAll(payload, out) && out.position() == end - offset && out.commit();
 }
 
 }  // namespace standin

@@ -7,8 +7,6 @@
 // shows (Unlha, UnZip, Cab, Tar).
 #include <windows.h>
 
-#include <cstdio>
-
 #include "standins/command.h"
 #include "standins/engine.h"
 #include "standins/ui.h"
@@ -53,9 +51,7 @@ const char kNoTemporary[] = "一時ファイルを作成できません。";
 
 // A failure before any entry: the message box, and the exit code.
 int Fail(const std::string& self, const char* reason) {
-    std::string text = self + "\r\n\r\n" + reason;
-    fprintf(stderr, "%s\n", reason);
-    standin::ShowFailure(kDll, text);
+    standin::ShowFailure(kDll, self + "\r\n\r\n" + reason);
     return 1;
 }
 
@@ -93,13 +89,10 @@ int main(int argc, char** argv) {
         };
         result = standin::ExtractWithReaders(job);
     }
-    for (const standin::Failure& f : result.failures)
-        fprintf(stderr, "%s: %s\n", f.entry.c_str(), f.reason.c_str());
     if (!result.failures.empty()) {
         // The user who pressed Cancel knows; a box would only be one more click.
         if (!result.cancelled) standin::ShowFailure(kDll, standin::DescribeFailures(self, result));
         return 1;
     }
-    printf("extracted into %s\n", job.destDir.c_str());
     return 0;
 }

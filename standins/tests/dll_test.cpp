@@ -562,6 +562,35 @@ TEST(StandinDlls, ACopiedDllWritesAProgramThatExtractsBesideItself) {
     EXPECT_EQ("pack.exe=" + SizeText(program) + "|" + kTree, ListTree(dir / "alone"));
 }
 
+// The programs carry only the decoders of what their family writes: an archive with
+// anything else is refused when the program would be made, not when it is started.
+TEST(StandinDlls, NoProgramIsMadeOfAnArchiveItCouldNotExtract) {
+    TempDir dir;
+    MakeTree(dir / "base");
+    std::string xz = dir / "x.tar.xz";
+    ASSERT_TRUE(WriteTextFile(xz, std::string("\xFD" "7zXZ\0\0\4", 8) + std::string(64, 'x')));
+    EXPECT_EQ(standin::kErrorMethod,
+              CallFailing(kTar, "--self-extracting=1 cvfz " + Quote(xz) + " " +
+                                    Quote(dir.path() + "\\")));
+    EXPECT_FALSE(FileExists(dir / "x.tar.exe"));
+    EXPECT_FALSE(FileExists(dir / "x.exe"));
+
+    // A ZIP whose entry says LZMA (14) in the central directory.
+    std::string zip = dir / "lzma.zip";
+    ASSERT_EQ(0, Call(kZip, "-r -S " + Quote(zip) + " " + FileList(dir / "base")));
+    std::string bytes;
+    ASSERT_TRUE(ReadTextFile(zip, bytes));
+    size_t central = bytes.find("PK\x01\x02");
+    ASSERT_NE(std::string::npos, central);
+    bytes[central + 10] = 14;
+    bytes[central + 11] = 0;
+    ASSERT_TRUE(WriteTextFile(zip, bytes));
+    std::string said;
+    EXPECT_EQ(standin::kErrorMethod, CallFailing(kZip, "--sfx " + Quote(zip), &said));
+    EXPECT_NE(std::string::npos, said.find(zip)) << said;
+    EXPECT_FALSE(FileExists(dir / "lzma.exe"));
+}
+
 TEST(StandinDlls, ExtractionSkipsUnsafeNamesAndUndecodableEntries) {
     TempDir dir;
     ASSERT_TRUE(WriteTextFile(dir / "ok.txt", "fine"));
