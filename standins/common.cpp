@@ -187,6 +187,10 @@ uint32_t GetLe32(const std::string& s, size_t at) {
     return GetLe16(s, at) | (GetLe16(s, at + 2) << 16);
 }
 
+uint64_t GetLe64(const std::string& s, size_t at) {
+    return GetLe32(s, at) | static_cast<uint64_t>(GetLe32(s, at + 4)) << 32;
+}
+
 void AppendLe16(std::string& s, uint32_t v) {
     s.push_back(static_cast<char>(v & 0xFF));
     s.push_back(static_cast<char>((v >> 8) & 0xFF));
@@ -195,6 +199,11 @@ void AppendLe16(std::string& s, uint32_t v) {
 void AppendLe32(std::string& s, uint32_t v) {
     AppendLe16(s, v & 0xFFFF);
     AppendLe16(s, v >> 16);
+}
+
+void AppendLe64(std::string& s, uint64_t v) {
+    AppendLe32(s, static_cast<uint32_t>(v));
+    AppendLe32(s, static_cast<uint32_t>(v >> 32));
 }
 
 void SetLe16(std::string& s, size_t at, uint32_t v) {

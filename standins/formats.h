@@ -41,7 +41,6 @@ enum class WriteError {
     tooLarge,     // a cabinet past its format's 2 GiB
     cancelled,    // the user pressed Cancel in the progress window
     outOfMemory,  // a codec could not get its memory
-    past4GiB,     // a file of 4 GiB or more, which an LZH header cannot describe
 };
 
 struct WriteResult {
@@ -106,8 +105,10 @@ bool AppendToFile(const std::string& path, const std::string& data);
 // Little-endian numbers, as every format here stores them.
 uint32_t GetLe16(const std::string& s, size_t at);
 uint32_t GetLe32(const std::string& s, size_t at);
+uint64_t GetLe64(const std::string& s, size_t at);
 void AppendLe16(std::string& s, uint32_t v);
 void AppendLe32(std::string& s, uint32_t v);
+void AppendLe64(std::string& s, uint64_t v);
 void SetLe16(std::string& s, size_t at, uint32_t v);  // overwrites 2 bytes at `at`
 void SetLe32(std::string& s, size_t at, uint32_t v);
 // The CRC-32 of ZIP, gzip, RAR and ARJ over size bytes of s from at.

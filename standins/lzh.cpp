@@ -1,6 +1,7 @@
 // LZH archives: writes level-2 headers around -lh0-, -lh5-, -lh6- or -lh7- data, each file
-// streamed through the encoder straight into the archive, and reads the level 0-2 headers of
-// an archive it adds to (libarchive reads them for extraction).
+// streamed through the encoder straight into the archive (files of 4 GiB or more with their
+// sizes in a 0x42 extended header), and reads the level 0-2 headers of an archive it adds to
+// (libarchive reads them for extraction).
 #include "standins/formats.h"
 
 #include <windows.h>
@@ -9,12 +10,14 @@
 #include <vector>
 
 #include "standins/codecs/lzh_encoder.h"
+#include "standins/lzh_header.h"
 #include "standins/writer_io.h"
 
 namespace standin {
 namespace {
 
 const unsigned char kPathSeparator = 0xFF;  // separator inside LZH directory headers
+const unsigned char kExtSizes = 0x42;       // extended header of the 64-bit sizes
 
 // Splits a '\\' or '/' separated name into components, leaving double-byte characters whole.
 std::vector<std::string> SplitComponents(const std::string& name) {
@@ -58,7 +61,7 @@ struct LzhEntry {
     size_t start = 0;  // first byte of the header
     size_t dataStart = 0;
     uint64_t dataSize = 0;  // packed bytes
-    uint32_t originalSize = 0;
+    uint64_t originalSize = 0;
     std::string method;
     std::string name;  // '\\' separated
     uint16_t crc = 0;
@@ -70,6 +73,8 @@ struct ExtHeaders {
     std::string fileName, dirName;
     bool hasHeaderCrc = false;
     size_t headerCrcAt = 0;  // offset of the CRC inside the archive
+    bool hasSizes = false;   // a 0x42 header: these replace the base header's 32-bit sizes
+    uint64_t packedSize = 0, originalSize = 0;
 };
 
 // Walks a chain of extended headers starting at pos; false when one leaves [pos, limit).
@@ -87,6 +92,12 @@ bool ReadExtHeaders(const std::string& a, size_t pos, size_t limit, uint32_t nex
             ext.fileName = data;
         } else if (type == 0x02) {
             ext.dirName = data;
+        } else if (type == kExtSizes && dataLen == 16) {
+            // Only this exact length counts, as for libarchive, which extracts: the two
+            // readers must agree on where the entry's data ends.
+            ext.hasSizes = true;
+            ext.packedSize = GetLe64(data, 0);
+            ext.originalSize = GetLe64(data, 8);
         }
         size_t next = pos + nextSize;
         nextSize = GetLe16(a, next - 2);
@@ -114,7 +125,7 @@ bool ParseEntry(const std::string& a, size_t pos, LzhEntry& e) {
     e.level = static_cast<unsigned char>(a[pos + 20]);
     e.method = a.substr(pos + 2, 5);
     if (e.method[0] != '-' || e.method[1] != 'l' || e.method[4] != '-') return false;
-    uint32_t packed = GetLe32(a, pos + 7);
+    uint64_t packed = GetLe32(a, pos + 7);
     e.originalSize = GetLe32(a, pos + 11);
     ExtHeaders ext;
     if (e.level == 0 || e.level == 1) {
@@ -139,6 +150,10 @@ bool ParseEntry(const std::string& a, size_t pos, LzhEntry& e) {
             size_t extEnd = 0;
             if (!ReadExtHeaders(a, baseEnd, a.size(), GetLe16(a, crcAt + 3), ext, extEnd))
                 return false;
+            if (ext.hasSizes) {
+                packed = ext.packedSize;
+                e.originalSize = ext.originalSize;
+            }
             // Level 1 counts its extended headers in the packed size.
             if (extEnd - baseEnd > packed) return false;
             e.dataStart = extEnd;
@@ -151,6 +166,10 @@ bool ParseEntry(const std::string& a, size_t pos, LzhEntry& e) {
         size_t extEnd = 0;
         if (!ReadExtHeaders(a, pos + 26, pos + total, GetLe16(a, pos + 24), ext, extEnd))
             return false;
+        if (ext.hasSizes) {
+            packed = ext.packedSize;
+            e.originalSize = ext.originalSize;
+        }
         if (ext.hasHeaderCrc) {
             std::string header = a.substr(pos, total);
             size_t at = ext.headerCrcAt - pos;
@@ -266,17 +285,12 @@ void AddExt(std::string& h, unsigned char type, const std::string& data) {
     h += std::string(2, '\0');  // size of the next extended header, filled in later
 }
 
-// What a header says about the data after it.
-struct DataFacts {
-    const char* method;  // "-lh0-", "-lh5-"...
-    uint32_t packedSize = 0;
-    uint32_t originalSize = 0;
-    uint16_t crc = 0;
-};
+}  // namespace
 
-// One level-2 header. Its length depends only on the item's name, so the header written
-// before the data can be patched in place once the data's facts are known.
-bool BuildHeader(const Item& item, const DataFacts& facts, std::string& h) {
+bool BuildLzhHeader(const Item& item, const LzhFacts& facts, std::string& h) {
+    if (!facts.wide &&
+        (facts.packedSize > kLargestNarrowEntry || facts.originalSize > kLargestNarrowEntry))
+        return false;
     std::vector<std::string> parts = SplitComponents(item.name);
     if (parts.empty()) return false;
     std::string fileName, dirName;
@@ -286,8 +300,8 @@ bool BuildHeader(const Item& item, const DataFacts& facts, std::string& h) {
 
     h.assign(26, '\0');
     h.replace(2, 5, facts.method);
-    SetLe32(h, 7, facts.packedSize);
-    SetLe32(h, 11, facts.originalSize);
+    SetLe32(h, 7, static_cast<uint32_t>(facts.packedSize));
+    SetLe32(h, 11, static_cast<uint32_t>(facts.originalSize));
     uint32_t unixTime = item.dosTime ? DosTimeToUnix(item.dosTime) : 0;
     if (unixTime == 0) unixTime = static_cast<uint32_t>(std::time(nullptr));
     SetLe32(h, 15, unixTime);
@@ -310,6 +324,13 @@ bool BuildHeader(const Item& item, const DataFacts& facts, std::string& h) {
     std::string attr(2, '\0');
     SetLe16(attr, 0, item.attributes & 0xFFFF);
     AddExt(h, 0x40, attr);
+    if (facts.wide) {
+        extStarts.push_back(h.size());
+        std::string sizes;
+        AppendLe64(sizes, facts.packedSize);
+        AppendLe64(sizes, facts.originalSize);
+        AddExt(h, kExtSizes, sizes);
+    }
     extStarts.push_back(h.size());
     // Each size field names the header after it: the base header's names the first one.
     SetLe16(h, 24, static_cast<uint32_t>(extStarts[1] - extStarts[0]));
@@ -325,6 +346,8 @@ bool BuildHeader(const Item& item, const DataFacts& facts, std::string& h) {
     SetLe16(h, extStarts[0] + 1, LzhCrc16(h.data(), h.size()));
     return true;
 }
+
+namespace {
 
 // Reports what the encoder reads and stops it once the user cancels.
 class ProgressSource : public ByteSource {
@@ -363,8 +386,6 @@ private:
     ByteSink& next_;
 };
 
-const uint64_t kLargestEntry = 0xFFFFFFFFu;  // the header's 32-bit sizes
-
 bool MethodOf(LzhPacking packing, LzhMethod& method) {
     switch (packing) {
     case LzhPacking::stored: return false;
@@ -375,9 +396,15 @@ bool MethodOf(LzhPacking packing, LzhMethod& method) {
     return false;
 }
 
+// Whether the header already written can describe size bytes: a file listed under 4 GiB
+// that grew past it while it was packed cannot be, its header has no room for 0x42.
+bool Fits(const LzhFacts& facts, uint64_t size) {
+    return facts.wide || size <= kLargestNarrowEntry;
+}
+
 // The file's bytes stored as they are; facts receives their size and CRC.
 WriteError StoreData(const Item& item, ArchiveOutput& out, WriteProgress& progress,
-                     DataFacts& facts) {
+                     LzhFacts& facts) {
     InputFile in(item.sourcePath);
     if (!in.opened()) return WriteError::cannotRead;
     Crc16Sink sink(out);
@@ -386,9 +413,9 @@ WriteError StoreData(const Item& item, ArchiveOutput& out, WriteProgress& progre
     WriteError error = WriteError::none;
     if (!CopyInput(in, sink, progress, item.name, kAnySize, size, crc32, error))
         return error != WriteError::none ? error : out.error();
-    if (size > kLargestEntry) return WriteError::past4GiB;
+    if (!Fits(facts, size)) return WriteError::changed;
     facts.method = "-lh0-";
-    facts.packedSize = facts.originalSize = static_cast<uint32_t>(size);
+    facts.packedSize = facts.originalSize = size;
     facts.crc = sink.crc;
     return WriteError::none;
 }
@@ -396,14 +423,14 @@ WriteError StoreData(const Item& item, ArchiveOutput& out, WriteProgress& progre
 // The file's bytes packed with method, or stored when packing would not make them smaller
 // (the encoder stops as soon as it passes that mark, and what it wrote is dropped).
 WriteError PackData(const Item& item, LzhMethod method, ArchiveOutput& out,
-                    WriteProgress& progress, DataFacts& facts) {
+                    WriteProgress& progress, LzhFacts& facts) {
     uint64_t dataStart = out.position();
     LzhResult result;
     {
         InputFile in(item.sourcePath);
         uint64_t size = 0;
         if (!in.opened() || !in.size(size)) return WriteError::cannotRead;
-        if (size > kLargestEntry) return WriteError::past4GiB;
+        if (!Fits(facts, size)) return WriteError::changed;
         // An empty file has nothing to pack; LHA stores it.
         if (size == 0) return StoreData(item, out, progress, facts);
         ProgressSource source(in, progress, item.name);
@@ -420,10 +447,10 @@ WriteError PackData(const Item& item, LzhMethod method, ArchiveOutput& out,
         if (!out.truncate(dataStart)) return out.error();
         return StoreData(item, out, progress, facts);
     }
-    if (result.originalSize > kLargestEntry) return WriteError::past4GiB;
+    if (!Fits(facts, result.originalSize)) return WriteError::changed;
     facts.method = LzhMethodId(method);
-    facts.packedSize = static_cast<uint32_t>(result.packedSize);
-    facts.originalSize = static_cast<uint32_t>(result.originalSize);
+    facts.packedSize = result.packedSize;
+    facts.originalSize = result.originalSize;
     facts.crc = result.crc;
     return WriteError::none;
 }
@@ -431,10 +458,11 @@ WriteError PackData(const Item& item, LzhMethod method, ArchiveOutput& out,
 // One entry: a header with the facts left open, the data, then the header again with them.
 WriteError WriteEntry(const Item& item, LzhPacking packing, ArchiveOutput& out,
                       WriteProgress& progress) {
-    DataFacts facts;
+    LzhFacts facts;
     facts.method = item.isDir ? "-lhd-" : "-lh0-";
+    facts.wide = !item.isDir && item.size > kLargestNarrowEntry;
     std::string header;
-    if (!BuildHeader(item, facts, header)) return WriteError::cannotWrite;
+    if (!BuildLzhHeader(item, facts, header)) return WriteError::cannotWrite;
     if (!progress.begin(item.name)) return WriteError::cancelled;
     uint64_t headerStart = out.position();
     if (!out.write(header.data(), header.size())) return out.error();
@@ -443,7 +471,8 @@ WriteError WriteEntry(const Item& item, LzhPacking packing, ArchiveOutput& out,
     WriteError error = MethodOf(packing, method) ? PackData(item, method, out, progress, facts)
                                                  : StoreData(item, out, progress, facts);
     if (error != WriteError::none) return error;
-    if (!BuildHeader(item, facts, header) || !out.patch(headerStart, header.data(), header.size()))
+    if (!BuildLzhHeader(item, facts, header) ||
+        !out.patch(headerStart, header.data(), header.size()))
         return out.error() != WriteError::none ? out.error() : WriteError::cannotWrite;
     return WriteError::none;
 }

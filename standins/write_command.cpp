@@ -23,7 +23,6 @@ const Reason kReasons[] = {
     {WriteError::tooLarge, kErrorCannotWrite, "CAB 形式の上限 (2 GB) を超えるため作成できません"},
     {WriteError::cancelled, kErrorUserCancel, "中止しました"},
     {WriteError::outOfMemory, kErrorEnoughMemory, "メモリが足りません"},
-    {WriteError::past4GiB, kErrorCannotWrite, "4 GB 以上のファイルは LZH 書庫に入れられません"},
 };
 
 const Reason& ReasonOf(WriteError error) {

@@ -102,11 +102,6 @@ struct Entry {
     bool zip64Local = false;
 };
 
-void AppendLe64(std::string& s, uint64_t v) {
-    AppendLe32(s, static_cast<uint32_t>(v));
-    AppendLe32(s, static_cast<uint32_t>(v >> 32));
-}
-
 uint32_t Clamp32(uint64_t v) {
     return v >= kNoZip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(v);
 }

@@ -3,8 +3,13 @@
 namespace standin {
 
 MszipEncoder::MszipEncoder() {
-    // Raw deflate (negative window bits) at level 6, zlib's default, as Info-ZIP writes.
-    ready_ = deflateInit2(&z_, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+    // Raw deflate (negative window bits) at level 4. With the previous frame as dictionary
+    // every hash chain already reaches 32 KiB back from the frame's first byte, so the
+    // search costs far more than without one: on mixed data level 6 (chains of 128) took
+    // twice as long as level 4 (chains of 16, lazy matching still on) for 2.6 % less
+    // output, level 5 1.4 times as long for 1.5 % less. Level 4 packs as fast as gcab's
+    // dictionary-less level 6 and still 1.2 % smaller.
+    ready_ = deflateInit2(&z_, kLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
 }
 
 MszipEncoder::~MszipEncoder() {

@@ -21,6 +21,7 @@ public:
     bool encodeFrame(const uint8_t* data, size_t size, std::string& out);
 
     static const uint16_t kCabinetType = 0x0001;
+    static const int kLevel = 4;  // zlib's compression level
 
 private:
     z_stream z_{};

@@ -1,7 +1,9 @@
 // The LZH writer: entries packed as asked or stored when packing would not shrink them,
 // read back through the extraction engine; adding to an archive; failures that leave
 // nothing behind; the self-extracting program that carries such an archive.
+#include "standins/codecs/lzh_encoder.h"
 #include "standins/formats.h"
+#include "standins/lzh_header.h"
 #include "standins/tests/archive_builders.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/WindowWatcher.h"
@@ -147,6 +149,83 @@ TEST(LzhWriterTest, StreamsAFileOfSeveralMegabytes) {
         EXPECT_TRUE(back.compare(i * kPiece, kPiece, piece) == 0) << "piece " << i;
     }
     EXPECT_EQ((std::vector<std::string>{"-lh7-"}), Methods(Read(archive)));
+}
+
+// The data of the extended header of type in the level-2 header at the start of archive;
+// empty when it has none. The last two bytes of each give the size of the next.
+std::string ExtendedHeader(const std::string& archive, unsigned char type) {
+    size_t end = GetLe16(archive, 0);
+    size_t pos = 26;
+    for (size_t next = GetLe16(archive, 24); next >= 3 && pos + next <= end;) {
+        if (static_cast<unsigned char>(archive[pos]) == type)
+            return archive.substr(pos + 1, next - 3);
+        pos += next;
+        next = GetLe16(archive, pos - 2);
+    }
+    return "";
+}
+
+// A file listed at 4 GiB or more has its sizes in the 0x42 header, whatever it holds when it
+// is read: the header's length is fixed before the data is written. The library reads the
+// sizes from there, and adding to the archive steps over the entry by them.
+TEST(LzhWriterTest, AFileListedPast4GiBCarriesItsSizesIn64Bits) {
+    TempDir dir;
+    const std::string text = Text(30000, 9);
+    ASSERT_TRUE(WriteTextFile(dir / "a", text));
+    ASSERT_TRUE(WriteTextFile(dir / "b", "b"));
+    Item big = FileItem("big.txt", dir / "a");
+    big.size = 5ull << 30;
+    std::string archive = dir / "t.lzh";
+    ASSERT_TRUE(WriteLzh(archive, {big}, false, LzhPacking::lh5));
+    std::string bytes = Read(archive);
+    std::string sizes = ExtendedHeader(bytes, 0x42);
+    ASSERT_EQ(16u, sizes.size());
+    uint64_t packed = GetLe64(sizes, 0);
+    EXPECT_LT(packed, text.size() / 2);
+    EXPECT_EQ(text.size(), GetLe64(sizes, 8));
+    EXPECT_EQ(packed, GetLe32(bytes, 7));
+    EXPECT_EQ(text.size(), GetLe32(bytes, 11));
+
+    ASSERT_TRUE(WriteLzh(archive, {FileItem("b.txt", dir / "b")}, true, LzhPacking::lh5));
+    EXPECT_EQ((std::vector<std::string>{"-lh5-", "-lh0-"}), Methods(Read(archive)));
+    std::string out = dir / "out";
+    ASSERT_TRUE(ExtractArchive(Kind::Lzh, archive, Into(out)));
+    EXPECT_TRUE(Read(out + "\\big.txt") == text);
+    EXPECT_EQ("b", Read(out + "\\b.txt"));
+}
+
+// Past 32 bits the base header keeps the sizes' low parts and only 0x42 the whole. Here the
+// low parts describe the five bytes that follow, the whole sizes 4 GiB more: both readers
+// must take the whole ones and find the archive cut short.
+TEST(LzhWriterTest, SizesPast32BitsAreTakenFromTheExtendedHeader) {
+    Item item = FileItem("w.bin", "");
+    LzhFacts facts;
+    facts.packedSize = facts.originalSize = (1ull << 32) + 5;
+    std::string header;
+    EXPECT_FALSE(BuildLzhHeader(item, facts, header));  // no room for them
+    facts.wide = true;
+    facts.crc = LzhCrc16("hello", 5);
+    ASSERT_TRUE(BuildLzhHeader(item, facts, header));
+    EXPECT_EQ(5u, GetLe32(header, 7));
+    EXPECT_EQ(5u, GetLe32(header, 11));
+    std::string sizes = ExtendedHeader(header, 0x42);
+    ASSERT_EQ(16u, sizes.size());
+    EXPECT_EQ(facts.packedSize, GetLe64(sizes, 0));
+    EXPECT_EQ(facts.originalSize, GetLe64(sizes, 8));
+
+    TempDir dir;
+    std::string archive = dir / "w.lzh";
+    const std::string bytes = header + "hello" + '\0';
+    ASSERT_TRUE(WriteTextFile(archive, bytes));
+    EXPECT_FALSE(ExtractArchive(Kind::Lzh, archive, Into(dir / "out")));
+    ASSERT_TRUE(WriteTextFile(dir / "b", "b"));
+    WriteJob job;
+    job.archive = archive;
+    job.items = {FileItem("b.txt", dir / "b")};
+    WriteResult result = WriteLzhArchive(job, LzhPacking::lh5, true);
+    EXPECT_EQ(WriteError::cannotRead, result.error);
+    EXPECT_EQ("w.lzh", result.entry);
+    EXPECT_TRUE(Read(archive) == bytes);
 }
 
 TEST(LzhWriterTest, AddingKeepsPackedEntriesAndReplacesInPlace) {
