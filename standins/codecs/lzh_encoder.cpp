@@ -41,6 +41,9 @@ const int kUnreached = 0x7FFFFFFF;
 // literals and matches is chosen at the current prices.
 const int kStretch = 4096;
 const int kHashBits = 16;
+// The buffer holds a window behind the parse and this much input ahead of it. Sliding
+// rebases every hash table entry, so it is done rarely: once per span, not once per window.
+const int kSlideSpan = 1 << 18;
 
 struct Shape {
     int windowBits;
@@ -59,12 +62,7 @@ Shape ShapeOf(LzhMethod method) {
 }
 
 int BitLength(unsigned value) {
-    int n = 0;
-    while (value) {
-        ++n;
-        value >>= 1;
-    }
-    return n;
+    return value ? 32 - __builtin_clz(value) : 0;
 }
 
 uint32_t Load32(const unsigned char* p) {
@@ -82,7 +80,11 @@ int CommonLength(const unsigned char* a, const unsigned char* b, int from, int l
         size_t x, y;
         std::memcpy(&x, a + n, sizeof x);
         std::memcpy(&y, b + n, sizeof y);
-        if (x != y) return n + __builtin_ctzll(static_cast<unsigned long long>(x ^ y)) / 8;
+        // The count of trailing zeros at the word's own width: on i686 the 64-bit one is a
+        // call into libgcc.
+        if (x != y)
+            return n + (sizeof x == 8 ? __builtin_ctzll(static_cast<unsigned long long>(x ^ y))
+                                      : __builtin_ctz(static_cast<unsigned>(x ^ y))) / 8;
     }
 #endif
     while (n < limit && a[n] == b[n]) ++n;
@@ -337,8 +339,12 @@ public:
     Encoder(LzhMethod method, ByteSource& source, ByteSink& sink, uint64_t limit)
         : shape_(ShapeOf(method)),
           window_(1 << shape_.windowBits),
-          // A whole window behind the stretch being parsed, and the longest match after it.
-          buffer_(2 * window_ + kStretch + 2 * kMaxMatch),
+          // A whole window behind the stretch being parsed, the span ahead, and the longest
+          // match after it.
+          bufferSize_(window_ + kSlideSpan + kStretch + 2 * kMaxMatch),
+          // Not cleared: only bytes read are ever looked at, and a small file should not
+          // pay for clearing the whole span.
+          buffer_(new unsigned char[bufferSize_]),
           head3_(size_t(1) << kHashBits, -1),
           head4_(size_t(1) << kHashBits, -1),
           head8_(size_t(1) << kHashBits, -1),
@@ -448,9 +454,9 @@ private:
 
     // Reads until the buffer is full or the source ends.
     bool fill() {
-        while (!atEnd_ && end_ < static_cast<int>(buffer_.size())) {
+        while (!atEnd_ && end_ < bufferSize_) {
             size_t got = 0;
-            if (!source_.read(&buffer_[end_], buffer_.size() - end_, got)) {
+            if (!source_.read(&buffer_[end_], size_t(bufferSize_ - end_), got)) {
                 result_.status = LzhStatus::SourceFailed;
                 return false;
             }
@@ -465,15 +471,17 @@ private:
         return true;
     }
 
-    // Drops the oldest window's worth of bytes once the position has passed two windows.
+    // Drops what lies more than a window behind the position. The shift is a whole number
+    // of windows, so that prev_, indexed by position modulo the window, keeps its order.
     void slide() {
-        if (pos_ < 2 * window_) return;
-        std::memmove(&buffer_[0], &buffer_[window_], end_ - window_);
-        end_ -= window_;
-        pos_ -= window_;
-        inserted_ -= window_;
+        int shift = (pos_ - window_) & ~(window_ - 1);
+        if (shift <= 0) return;
+        std::memmove(&buffer_[0], &buffer_[shift], end_ - shift);
+        end_ -= shift;
+        pos_ -= shift;
+        inserted_ -= shift;
         for (std::vector<int>* table : {&head3_, &head4_, &head8_, &prev_})
-            for (int& p : *table) p = p >= window_ ? p - window_ : -1;
+            for (int& p : *table) p = p >= shift ? p - shift : -1;
     }
 
     unsigned hash3(int pos) const {
@@ -668,7 +676,8 @@ private:
 
     const Shape shape_;
     const int window_;
-    std::vector<unsigned char> buffer_;
+    const int bufferSize_;
+    std::unique_ptr<unsigned char[]> buffer_;
     std::vector<int> head3_;  // latest position of each three-byte hash, -1 for none
     std::vector<int> head4_;  // latest position of each four-byte hash, -1 for none
     std::vector<int> head8_;  // latest position of each eight-byte hash, -1 for none
