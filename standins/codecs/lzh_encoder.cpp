@@ -44,6 +44,9 @@ const int kHashBits = 16;
 // The buffer holds a window behind the parse and this much input ahead of it. Sliding
 // rebases every hash table entry, so it is done rarely: once per span, not once per window.
 const int kSlideSpan = 1 << 18;
+// A stretch whose codes cover fewer than one byte in this many with matches barely
+// compresses (packed or random data): the next stretch searches sparsely.
+const int kSparseShare = 16;
 
 struct Shape {
     int windowBits;
@@ -398,7 +401,7 @@ private:
                 if (cost_[i] == kUnreached) continue;
                 int at = pos_ + i;
                 insertUpTo(at);
-                int count = findMatches(at, found);
+                int count = sparse_ ? findLatest(at, found) : findMatches(at, found);
                 insertUpTo(at + 1);
                 int base = cost_[i];
                 relax(i + 1, base + charPrice_[buffer_[at]], {1, 0});
@@ -434,14 +437,19 @@ private:
             codes.clear();
             for (int e = stop; e > 0; e -= step_[e].length) codes.push_back(step_[e]);
             int at = pos_;
+            int matched = 0;
             for (auto c = codes.rbegin(); c != codes.rend(); ++c) {
                 bool added = c->distance ? addMatch(c->length, c->distance)
                                          : addLiteral(buffer_[at]);
                 if (!added) return;
+                if (c->distance) matched += c->length;
                 at += c->length;
             }
             insertUpTo(pos_ + stop);
             pos_ += stop;
+            // A sparse search still finds the four-byte repeats of text or code that
+            // follows, and the full search resumes with them.
+            sparse_ = matched * kSparseShare < stop;
         }
     }
 
@@ -501,8 +509,18 @@ private:
         return unsigned((v * 0x9E3779B97F4A7C15ull) >> (64 - kHashBits));
     }
 
-    // Enters every position before limit in the hash tables, in order.
+    // Enters every position before limit in the hash tables, in order; while the search is
+    // sparse, in the four-byte chain alone.
     void insertUpTo(int limit) {
+        if (sparse_) {
+            for (; inserted_ < limit; ++inserted_) {
+                if (inserted_ + 4 > end_) continue;
+                unsigned h = hash4(inserted_);
+                prev_[inserted_ & (window_ - 1)] = head4_[h];
+                head4_[h] = inserted_;
+            }
+            return;
+        }
         for (; inserted_ < limit; ++inserted_) {
             int pos = inserted_;
             if (pos + kMinMatch > end_) continue;
@@ -557,6 +575,19 @@ private:
             }
         }
         return count;
+    }
+
+    // The sparse search: only the latest position with the same four-byte hash.
+    int findLatest(int pos, Match* found) {
+        int available = std::min(kMaxMatch, end_ - pos);
+        if (available < 4) return 0;
+        int cur = head4_[hash4(pos)];
+        if (cur < 0 || cur < pos - (window_ - 1)) return 0;
+        const unsigned char* here = &buffer_[pos];
+        const unsigned char* there = &buffer_[cur];
+        if (Load32(there) != Load32(here)) return 0;
+        found[0] = {CommonLength(there, here, 4, available), pos - cur};
+        return 1;
     }
 
     // Takes the code lengths of the latest statistics as the prices of the codes to come.
@@ -683,6 +714,7 @@ private:
     std::vector<int> head8_;  // latest position of each eight-byte hash, -1 for none
     std::vector<int> prev_;   // the one before it with the same four-byte hash, by pos % window
     int inserted_ = 0;        // positions before this one are in the tables
+    bool sparse_ = false;     // the last stretch found next to no matches
     std::vector<int> cost_;   // cheapest price of reaching each byte of the stretch
     std::vector<Match> step_;  // the code that reaches it at that price
     int pos_ = 0;
