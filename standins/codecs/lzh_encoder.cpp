@@ -172,7 +172,7 @@ public:
     std::vector<unsigned char> bytes;  // whole bytes not yet handed on
 
 private:
-    uint64_t acc_ = 0;
+    uint32_t acc_ = 0;  // codes are at most 16 bits and fewer than 8 bits wait: 32 suffice
     int held_ = 0;
 };
 
@@ -401,8 +401,12 @@ private:
                 if (cost_[i] == kUnreached) continue;
                 int at = pos_ + i;
                 insertUpTo(at);
-                int count = sparse_ ? findLatest(at, found) : findMatches(at, found);
-                insertUpTo(at + 1);
+                Hashes h = hashesAt(at);
+                int count = sparse_ ? findLatest(at, h, found) : findMatches(at, h, found);
+                if (inserted_ == at) {
+                    enter(at, h);
+                    inserted_ = at + 1;
+                }
                 int base = cost_[i];
                 relax(i + 1, base + charPrice_[buffer_[at]], {1, 0});
                 int length = kMinMatch;
@@ -492,59 +496,54 @@ private:
             for (int& p : *table) p = p >= shift ? p - shift : -1;
     }
 
-    unsigned hash3(int pos) const {
-        uint32_t v = buffer_[pos] | buffer_[pos + 1] << 8 | buffer_[pos + 2] << 16;
-        return (v * 2654435761u) >> (32 - kHashBits);
+    // The hashes of the three, four and eight bytes at a position, computed once for the
+    // search and the insertion. Near the input's end only those whose bytes exist are valid.
+    struct Hashes {
+        unsigned three, four, eight;
+    };
+
+    static unsigned HashWord(uint32_t v) { return (v * 2654435761u) >> (32 - kHashBits); }
+
+    Hashes hashesAt(int pos) const {
+        const unsigned char* p = &buffer_[pos];
+        if (pos + 8 <= end_) {
+            uint32_t low = Load32(p), high = Load32(p + 4);
+            // 32-bit arithmetic: on i686 a 64-bit multiply is three.
+            return {HashWord(low & 0xFFFFFF), HashWord(low), HashWord(low ^ high * 0x85EBCA6Bu)};
+        }
+        uint32_t v = 0;
+        for (int k = 0; k < 4 && pos + k < end_; ++k) v |= uint32_t(p[k]) << (8 * k);
+        return {HashWord(v & 0xFFFFFF), HashWord(v), 0};
     }
 
-    unsigned hash4(int pos) const {
-        uint32_t v = buffer_[pos] | buffer_[pos + 1] << 8 | buffer_[pos + 2] << 16 |
-                     uint32_t(buffer_[pos + 3]) << 24;
-        return (v * 2654435761u) >> (32 - kHashBits);
+    // Enters pos in the tables; while the search is sparse, in the four-byte chain alone.
+    void enter(int pos, const Hashes& h) {
+        if (pos + 4 <= end_) {
+            prev_[pos & (window_ - 1)] = head4_[h.four];
+            head4_[h.four] = pos;
+        }
+        if (sparse_) return;
+        if (pos + kMinMatch <= end_) head3_[h.three] = pos;
+        if (pos + 8 <= end_) head8_[h.eight] = pos;
     }
 
-    unsigned hash8(int pos) const {
-        uint64_t v;
-        std::memcpy(&v, &buffer_[pos], 8);
-        return unsigned((v * 0x9E3779B97F4A7C15ull) >> (64 - kHashBits));
-    }
-
-    // Enters every position before limit in the hash tables, in order; while the search is
-    // sparse, in the four-byte chain alone.
+    // Enters every position before limit in the tables, in order.
     void insertUpTo(int limit) {
-        if (sparse_) {
-            for (; inserted_ < limit; ++inserted_) {
-                if (inserted_ + 4 > end_) continue;
-                unsigned h = hash4(inserted_);
-                prev_[inserted_ & (window_ - 1)] = head4_[h];
-                head4_[h] = inserted_;
-            }
-            return;
-        }
-        for (; inserted_ < limit; ++inserted_) {
-            int pos = inserted_;
-            if (pos + kMinMatch > end_) continue;
-            head3_[hash3(pos)] = pos;
-            if (pos + 8 <= end_) head8_[hash8(pos)] = pos;
-            if (pos + 4 > end_) continue;
-            unsigned h = hash4(pos);
-            prev_[pos & (window_ - 1)] = head4_[h];
-            head4_[h] = pos;
-        }
+        for (; inserted_ < limit; ++inserted_) enter(inserted_, hashesAt(inserted_));
     }
 
     // The earlier matches for pos, each longer than the one before: the latest three-byte
     // match, what the chain of four-byte hashes offers, and the latest eight-byte match,
     // which reaches repeats too far down for the chain. Distances stop one short of the
     // window: some decoders keep exactly a window of history.
-    int findMatches(int pos, Match* found) {
+    int findMatches(int pos, const Hashes& h, Match* found) {
         int available = std::min(kMaxMatch, end_ - pos);
         if (available < kMinMatch) return 0;
         const unsigned char* here = &buffer_[pos];
         int oldest = pos - (window_ - 1);
         int count = 0;
         int best = kMinMatch - 1;
-        int near = head3_[hash3(pos)];
+        int near = head3_[h.three];
         if (near >= 0 && near >= oldest && near < pos) {
             int n = CommonLength(&buffer_[near], here, 0, available);
             if (n >= kMinMatch) {
@@ -555,7 +554,7 @@ private:
         if (available < 4 || best >= available) return count;
         int chain = best >= kGoodLength ? shape_.maxChain / 4 : shape_.maxChain;
         uint32_t first = Load32(here);
-        for (int cur = head4_[hash4(pos)]; cur >= 0 && cur >= oldest && chain-- > 0;
+        for (int cur = head4_[h.four]; cur >= 0 && cur >= oldest && chain-- > 0;
              cur = prev_[cur & (window_ - 1)]) {
             const unsigned char* there = &buffer_[cur];
             // Only a candidate that agrees at the length to beat can beat it.
@@ -568,7 +567,7 @@ private:
             if (n >= kGoodLength && chain > shape_.maxChain / 4) chain = shape_.maxChain / 4;
         }
         if (available >= 8 && best < kNiceLength && best < available) {
-            int far = head8_[hash8(pos)];
+            int far = head8_[h.eight];
             if (far >= 0 && far >= oldest && far < pos) {
                 int n = CommonLength(&buffer_[far], here, 0, available);
                 if (n > best) found[count++] = {n, pos - far};
@@ -578,10 +577,10 @@ private:
     }
 
     // The sparse search: only the latest position with the same four-byte hash.
-    int findLatest(int pos, Match* found) {
+    int findLatest(int pos, const Hashes& h, Match* found) {
         int available = std::min(kMaxMatch, end_ - pos);
         if (available < 4) return 0;
-        int cur = head4_[hash4(pos)];
+        int cur = head4_[h.four];
         if (cur < 0 || cur < pos - (window_ - 1)) return 0;
         const unsigned char* here = &buffer_[pos];
         const unsigned char* there = &buffer_[cur];
