@@ -161,6 +161,43 @@ TEST(LzhEncoder, UsesMatchesAtTheWindowEdgeAndShrinksText) {
     }
 }
 
+bool RoundTrips(LzhMethod m, const std::string& data) {
+    std::vector<std::string> contents;
+    std::string error;
+    return lzh_test::ReadWithLibarchive(lzh_test::LzhArchive({{"data.bin", m, data}}), contents,
+                                        error) &&
+           contents.size() == 1 && contents[0] == data;
+}
+
+// After incompressible data the search turns sparse; what follows must still be found:
+// text, a long run, and a random block repeated for a megabyte (past several slides of the
+// buffer) all pack about as well as they do alone.
+TEST(LzhEncoder, PacksWhatFollowsIncompressibleData) {
+    std::string random = lzh_test::RandomBytes(300000, 12);
+    std::string text = lzh_test::EnglishText(200000, 12);
+    std::string block = lzh_test::RandomBytes(5000, 13);
+    std::string periodic;
+    while (periodic.size() < (1 << 20)) periodic += block;
+    for (LzhMethod m : kMethods) {
+        SCOPED_TRACE(standin::LzhMethodId(m));
+        size_t randomAlone = standin::EncodeLzh(m, random.data(), random.size()).size();
+        size_t textAlone = standin::EncodeLzh(m, text.data(), text.size()).size();
+        std::string randomThenText = random + text;
+        EXPECT_LT(standin::EncodeLzh(m, randomThenText.data(), randomThenText.size()).size(),
+                  randomAlone + textAlone + textAlone / 50);
+        EXPECT_TRUE(RoundTrips(m, randomThenText));
+
+        std::string randomThenRun = random + std::string(1 << 20, 'z');
+        EXPECT_LT(standin::EncodeLzh(m, randomThenRun.data(), randomThenRun.size()).size(),
+                  randomAlone + 2000);
+        EXPECT_TRUE(RoundTrips(m, randomThenRun));
+
+        EXPECT_LT(standin::EncodeLzh(m, periodic.data(), periodic.size()).size(),
+                  block.size() + 8000);
+        EXPECT_TRUE(RoundTrips(m, periodic));
+    }
+}
+
 TEST(LzhEncoder, StopsOnFailuresAndAtTheLimit) {
     std::string random = lzh_test::RandomBytes(200000, 2);
     std::string text = lzh_test::EnglishText(200000, 2);
