@@ -5,6 +5,7 @@
 #include "standins/codecs/lzh_encoder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -756,17 +757,29 @@ const char* LzhMethodId(LzhMethod method) {
 }
 
 uint16_t LzhCrc16(const void* data, size_t size, uint16_t crc) {
+    // Four tables: table[k][b] is the CRC of byte b followed by k zero bytes, so that four
+    // bytes are taken in one step instead of four dependent ones (every byte packed or
+    // stored passes through here).
     static const auto table = [] {
-        std::vector<uint16_t> t(256);
+        std::vector<std::array<uint16_t, 256>> t(4);
         for (unsigned i = 0; i < 256; ++i) {
             unsigned c = i;
             for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xA001 : c >> 1;
-            t[i] = static_cast<uint16_t>(c);
+            t[0][i] = static_cast<uint16_t>(c);
         }
+        for (int k = 1; k < 4; ++k)
+            for (unsigned i = 0; i < 256; ++i)
+                t[k][i] = static_cast<uint16_t>((t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF]);
         return t;
     }();
     const unsigned char* p = static_cast<const unsigned char*>(data);
-    for (size_t i = 0; i < size; ++i) crc = static_cast<uint16_t>((crc >> 8) ^ table[(crc ^ p[i]) & 0xFF]);
+    for (; size >= 4; size -= 4, p += 4) {
+        uint32_t x = crc ^ (p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24);
+        crc = static_cast<uint16_t>(table[3][x & 0xFF] ^ table[2][(x >> 8) & 0xFF] ^
+                                    table[1][(x >> 16) & 0xFF] ^ table[0][x >> 24]);
+    }
+    for (; size > 0; --size, ++p)
+        crc = static_cast<uint16_t>((crc >> 8) ^ table[0][(crc ^ *p) & 0xFF]);
     return crc;
 }
 

@@ -227,6 +227,28 @@ TEST(LzhEncoder, StopsOnFailuresAndAtTheLimit) {
               LzhStatus::Ok);
 }
 
+// The CRC goes four bytes at a time: every length and alignment, and a continued CRC, must
+// give what the bit-by-bit definition gives (CRC-16/ARC, whose check value is 0xBB3D).
+TEST(LzhEncoder, Crc16MatchesTheBitwiseDefinition) {
+    EXPECT_EQ(standin::LzhCrc16("123456789", 9), 0xBB3D);
+    auto bitwise = [](const std::string& data, uint16_t crc) {
+        for (unsigned char c : data) {
+            crc ^= c;
+            for (int k = 0; k < 8; ++k) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+        }
+        return crc;
+    };
+    std::string data = lzh_test::RandomBytes(64, 14);
+    for (size_t from = 0; from < 4; ++from) {
+        for (size_t size = 0; from + size <= data.size(); ++size) {
+            uint16_t start = static_cast<uint16_t>(size * 2654435761u);
+            ASSERT_EQ(standin::LzhCrc16(data.data() + from, size, start),
+                      bitwise(data.substr(from, size), start))
+                << from << " " << size;
+        }
+    }
+}
+
 // Fibonacci frequencies make Huffman's tree as deep as it gets: 30 symbols would need codes
 // of 29 bits, and decoders take 16 at most.
 TEST(LzhEncoder, CodeLengthsStayWithinSixteenBitsAndFormACompleteCode) {
