@@ -5,6 +5,7 @@
 #include "standins/codecs/lzh_encoder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -26,12 +27,11 @@ const size_t kMaxBlockCodes = 65535;  // the block's count field is 16 bits
 // trees pays for itself (text followed by binary data, say).
 const size_t kSegmentCodes = 4096;
 
-// Match finding effort (the chain's length is the method's): chains are cut to a quarter
-// once a match this long is in hand, a match this long ends the search, and one this long
-// is taken whole without looking for others inside it.
+// Match finding effort (the chain's length and the long match are the method's): chains
+// are cut to a quarter once a match this long is in hand, and a match this long ends the
+// search.
 const int kGoodLength = 16;
 const int kNiceLength = 64;
-const int kLongMatch = 32;
 // Prices are in sixteenths of a bit; a code the statistics have not seen yet is priced as
 // a rare one.
 const int kPriceScale = 16;
@@ -41,30 +41,36 @@ const int kUnreached = 0x7FFFFFFF;
 // literals and matches is chosen at the current prices.
 const int kStretch = 4096;
 const int kHashBits = 16;
+// The buffer holds a window behind the parse and this much input ahead of it. Sliding
+// rebases every hash table entry, so it is done rarely: once per span, not once per window.
+const int kSlideSpan = 1 << 18;
+// A stretch whose codes cover fewer than one byte in this many with matches barely
+// compresses (packed or random data): the next stretch searches sparsely.
+const int kSparseShare = 16;
 
 struct Shape {
     int windowBits;
     int posCodes;      // position codes: 0 for distance 1, else the bit length of distance-1
     int posCountBits;  // width of the position tree's count field
-    int maxChain;      // hash chain entries tried per position: wider windows hold more
+    int maxChain;      // hash chain entries tried per position
+    int longMatch;     // a match this long is taken whole, without searching inside it
 };
 
 Shape ShapeOf(LzhMethod method) {
     switch (method) {
-    case LzhMethod::Lh5: return {13, 14, 4, 96};
-    case LzhMethod::Lh6: return {15, 16, 5, 48};
+    // Effort weighed on the benchmark's corpus: against chains of 96 (-lh5-) and 48 and
+    // long matches of 32, these cost about 0.5 % in size and take well under half the
+    // time, so that the encoder keeps pace with jlha; -lh5- stays smaller than jlha's, and
+    // -lh7- smaller than our -lh5-.
+    case LzhMethod::Lh5: return {13, 14, 4, 16, 16};
+    case LzhMethod::Lh6: return {15, 16, 5, 16, 24};
     case LzhMethod::Lh7: break;
     }
-    return {16, 17, 5, 48};
+    return {16, 17, 5, 16, 24};
 }
 
 int BitLength(unsigned value) {
-    int n = 0;
-    while (value) {
-        ++n;
-        value >>= 1;
-    }
-    return n;
+    return value ? 32 - __builtin_clz(value) : 0;
 }
 
 uint32_t Load32(const unsigned char* p) {
@@ -82,7 +88,11 @@ int CommonLength(const unsigned char* a, const unsigned char* b, int from, int l
         size_t x, y;
         std::memcpy(&x, a + n, sizeof x);
         std::memcpy(&y, b + n, sizeof y);
-        if (x != y) return n + __builtin_ctzll(static_cast<unsigned long long>(x ^ y)) / 8;
+        // The count of trailing zeros at the word's own width: on i686 the 64-bit one is a
+        // call into libgcc.
+        if (x != y)
+            return n + (sizeof x == 8 ? __builtin_ctzll(static_cast<unsigned long long>(x ^ y))
+                                      : __builtin_ctz(static_cast<unsigned>(x ^ y))) / 8;
     }
 #endif
     while (n < limit && a[n] == b[n]) ++n;
@@ -167,7 +177,7 @@ public:
     std::vector<unsigned char> bytes;  // whole bytes not yet handed on
 
 private:
-    uint64_t acc_ = 0;
+    uint32_t acc_ = 0;  // fewer than 8 bits wait and at most 16 arrive: 32 bits hold them
     int held_ = 0;
 };
 
@@ -337,8 +347,12 @@ public:
     Encoder(LzhMethod method, ByteSource& source, ByteSink& sink, uint64_t limit)
         : shape_(ShapeOf(method)),
           window_(1 << shape_.windowBits),
-          // A whole window behind the stretch being parsed, and the longest match after it.
-          buffer_(2 * window_ + kStretch + 2 * kMaxMatch),
+          // A whole window behind the stretch being parsed, the span ahead, and the longest
+          // match after it.
+          bufferSize_(window_ + kSlideSpan + kStretch + 2 * kMaxMatch),
+          // Not cleared: only bytes read are ever looked at, and a small file should not
+          // pay for clearing the whole span.
+          buffer_(new unsigned char[bufferSize_]),
           head3_(size_t(1) << kHashBits, -1),
           head4_(size_t(1) << kHashBits, -1),
           head8_(size_t(1) << kHashBits, -1),
@@ -392,8 +406,12 @@ private:
                 if (cost_[i] == kUnreached) continue;
                 int at = pos_ + i;
                 insertUpTo(at);
-                int count = findMatches(at, found);
-                insertUpTo(at + 1);
+                Hashes h = hashesAt(at);
+                int count = sparse_ ? findLatest(at, h, found) : findMatches(at, h, found);
+                if (inserted_ == at) {
+                    enter(at, h);
+                    inserted_ = at + 1;
+                }
                 int base = cost_[i];
                 relax(i + 1, base + charPrice_[buffer_[at]], {1, 0});
                 int length = kMinMatch;
@@ -406,7 +424,7 @@ private:
                 }
                 // After a long match the search resumes at its end (relaxed above), without
                 // looking inside it: long runs would otherwise cost a full search per byte.
-                if (count && found[count - 1].length >= kLongMatch) {
+                if (count && found[count - 1].length >= shape_.longMatch) {
                     int skip = found[count - 1].length;
                     std::fill(cost_.begin() + i + 1, cost_.begin() + i + skip, kUnreached);
                     insertUpTo(at + skip);
@@ -428,14 +446,19 @@ private:
             codes.clear();
             for (int e = stop; e > 0; e -= step_[e].length) codes.push_back(step_[e]);
             int at = pos_;
+            int matched = 0;
             for (auto c = codes.rbegin(); c != codes.rend(); ++c) {
                 bool added = c->distance ? addMatch(c->length, c->distance)
                                          : addLiteral(buffer_[at]);
                 if (!added) return;
+                if (c->distance) matched += c->length;
                 at += c->length;
             }
             insertUpTo(pos_ + stop);
             pos_ += stop;
+            // A sparse search still finds the four-byte repeats of text or code that
+            // follows, and the full search resumes with them.
+            sparse_ = matched * kSparseShare < stop;
         }
     }
 
@@ -448,9 +471,9 @@ private:
 
     // Reads until the buffer is full or the source ends.
     bool fill() {
-        while (!atEnd_ && end_ < static_cast<int>(buffer_.size())) {
+        while (!atEnd_ && end_ < bufferSize_) {
             size_t got = 0;
-            if (!source_.read(&buffer_[end_], buffer_.size() - end_, got)) {
+            if (!source_.read(&buffer_[end_], size_t(bufferSize_ - end_), got)) {
                 result_.status = LzhStatus::SourceFailed;
                 return false;
             }
@@ -465,60 +488,67 @@ private:
         return true;
     }
 
-    // Drops the oldest window's worth of bytes once the position has passed two windows.
+    // Drops what lies more than a window behind the position. The shift is a whole number
+    // of windows, so that prev_, indexed by position modulo the window, keeps its order.
     void slide() {
-        if (pos_ < 2 * window_) return;
-        std::memmove(&buffer_[0], &buffer_[window_], end_ - window_);
-        end_ -= window_;
-        pos_ -= window_;
-        inserted_ -= window_;
+        int shift = (pos_ - window_) & ~(window_ - 1);
+        if (shift <= 0) return;
+        std::memmove(&buffer_[0], &buffer_[shift], end_ - shift);
+        end_ -= shift;
+        pos_ -= shift;
+        inserted_ -= shift;
         for (std::vector<int>* table : {&head3_, &head4_, &head8_, &prev_})
-            for (int& p : *table) p = p >= window_ ? p - window_ : -1;
+            for (int& p : *table) p = p >= shift ? p - shift : -1;
     }
 
-    unsigned hash3(int pos) const {
-        uint32_t v = buffer_[pos] | buffer_[pos + 1] << 8 | buffer_[pos + 2] << 16;
-        return (v * 2654435761u) >> (32 - kHashBits);
-    }
+    // The hashes of the three, four and eight bytes at a position, computed once for the
+    // search and the insertion. Near the input's end only those whose bytes exist are valid.
+    struct Hashes {
+        unsigned three, four, eight;
+    };
 
-    unsigned hash4(int pos) const {
-        uint32_t v = buffer_[pos] | buffer_[pos + 1] << 8 | buffer_[pos + 2] << 16 |
-                     uint32_t(buffer_[pos + 3]) << 24;
-        return (v * 2654435761u) >> (32 - kHashBits);
-    }
+    static unsigned HashWord(uint32_t v) { return (v * 2654435761u) >> (32 - kHashBits); }
 
-    unsigned hash8(int pos) const {
-        uint64_t v;
-        std::memcpy(&v, &buffer_[pos], 8);
-        return unsigned((v * 0x9E3779B97F4A7C15ull) >> (64 - kHashBits));
-    }
-
-    // Enters every position before limit in the hash tables, in order.
-    void insertUpTo(int limit) {
-        for (; inserted_ < limit; ++inserted_) {
-            int pos = inserted_;
-            if (pos + kMinMatch > end_) continue;
-            head3_[hash3(pos)] = pos;
-            if (pos + 8 <= end_) head8_[hash8(pos)] = pos;
-            if (pos + 4 > end_) continue;
-            unsigned h = hash4(pos);
-            prev_[pos & (window_ - 1)] = head4_[h];
-            head4_[h] = pos;
+    Hashes hashesAt(int pos) const {
+        const unsigned char* p = &buffer_[pos];
+        if (pos + 8 <= end_) {
+            uint32_t low = Load32(p), high = Load32(p + 4);
+            // 32-bit arithmetic: on i686 a 64-bit multiply is three.
+            return {HashWord(low & 0xFFFFFF), HashWord(low), HashWord(low ^ high * 0x85EBCA6Bu)};
         }
+        uint32_t v = 0;
+        for (int k = 0; k < 4 && pos + k < end_; ++k) v |= uint32_t(p[k]) << (8 * k);
+        return {HashWord(v & 0xFFFFFF), HashWord(v), 0};
+    }
+
+    // Enters pos in the tables; while the search is sparse, in the four-byte chain alone.
+    void enter(int pos, const Hashes& h) {
+        if (pos + 4 <= end_) {
+            prev_[pos & (window_ - 1)] = head4_[h.four];
+            head4_[h.four] = pos;
+        }
+        if (sparse_) return;
+        if (pos + kMinMatch <= end_) head3_[h.three] = pos;
+        if (pos + 8 <= end_) head8_[h.eight] = pos;
+    }
+
+    // Enters every position before limit in the tables, in order.
+    void insertUpTo(int limit) {
+        for (; inserted_ < limit; ++inserted_) enter(inserted_, hashesAt(inserted_));
     }
 
     // The earlier matches for pos, each longer than the one before: the latest three-byte
     // match, what the chain of four-byte hashes offers, and the latest eight-byte match,
     // which reaches repeats too far down for the chain. Distances stop one short of the
     // window: some decoders keep exactly a window of history.
-    int findMatches(int pos, Match* found) {
+    int findMatches(int pos, const Hashes& h, Match* found) {
         int available = std::min(kMaxMatch, end_ - pos);
         if (available < kMinMatch) return 0;
         const unsigned char* here = &buffer_[pos];
         int oldest = pos - (window_ - 1);
         int count = 0;
         int best = kMinMatch - 1;
-        int near = head3_[hash3(pos)];
+        int near = head3_[h.three];
         if (near >= 0 && near >= oldest && near < pos) {
             int n = CommonLength(&buffer_[near], here, 0, available);
             if (n >= kMinMatch) {
@@ -529,7 +559,7 @@ private:
         if (available < 4 || best >= available) return count;
         int chain = best >= kGoodLength ? shape_.maxChain / 4 : shape_.maxChain;
         uint32_t first = Load32(here);
-        for (int cur = head4_[hash4(pos)]; cur >= 0 && cur >= oldest && chain-- > 0;
+        for (int cur = head4_[h.four]; cur >= 0 && cur >= oldest && chain-- > 0;
              cur = prev_[cur & (window_ - 1)]) {
             const unsigned char* there = &buffer_[cur];
             // Only a candidate that agrees at the length to beat can beat it.
@@ -542,13 +572,26 @@ private:
             if (n >= kGoodLength && chain > shape_.maxChain / 4) chain = shape_.maxChain / 4;
         }
         if (available >= 8 && best < kNiceLength && best < available) {
-            int far = head8_[hash8(pos)];
+            int far = head8_[h.eight];
             if (far >= 0 && far >= oldest && far < pos) {
                 int n = CommonLength(&buffer_[far], here, 0, available);
                 if (n > best) found[count++] = {n, pos - far};
             }
         }
         return count;
+    }
+
+    // The sparse search: only the latest position with the same four-byte hash.
+    int findLatest(int pos, const Hashes& h, Match* found) {
+        int available = std::min(kMaxMatch, end_ - pos);
+        if (available < 4) return 0;
+        int cur = head4_[h.four];
+        if (cur < 0 || cur < pos - (window_ - 1)) return 0;
+        const unsigned char* here = &buffer_[pos];
+        const unsigned char* there = &buffer_[cur];
+        if (Load32(there) != Load32(here)) return 0;
+        found[0] = {CommonLength(there, here, 4, available), pos - cur};
+        return 1;
     }
 
     // Takes the code lengths of the latest statistics as the prices of the codes to come.
@@ -668,12 +711,14 @@ private:
 
     const Shape shape_;
     const int window_;
-    std::vector<unsigned char> buffer_;
+    const int bufferSize_;
+    std::unique_ptr<unsigned char[]> buffer_;
     std::vector<int> head3_;  // latest position of each three-byte hash, -1 for none
     std::vector<int> head4_;  // latest position of each four-byte hash, -1 for none
     std::vector<int> head8_;  // latest position of each eight-byte hash, -1 for none
     std::vector<int> prev_;   // the one before it with the same four-byte hash, by pos % window
     int inserted_ = 0;        // positions before this one are in the tables
+    bool sparse_ = false;     // the last stretch found next to no matches
     std::vector<int> cost_;   // cheapest price of reaching each byte of the stretch
     std::vector<Match> step_;  // the code that reaches it at that price
     int pos_ = 0;
@@ -712,17 +757,29 @@ const char* LzhMethodId(LzhMethod method) {
 }
 
 uint16_t LzhCrc16(const void* data, size_t size, uint16_t crc) {
+    // Four tables: table[k][b] is the CRC of byte b followed by k zero bytes, so that four
+    // bytes are taken in one step instead of four dependent ones (every byte packed or
+    // stored passes through here).
     static const auto table = [] {
-        std::vector<uint16_t> t(256);
+        std::vector<std::array<uint16_t, 256>> t(4);
         for (unsigned i = 0; i < 256; ++i) {
             unsigned c = i;
             for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xA001 : c >> 1;
-            t[i] = static_cast<uint16_t>(c);
+            t[0][i] = static_cast<uint16_t>(c);
         }
+        for (int k = 1; k < 4; ++k)
+            for (unsigned i = 0; i < 256; ++i)
+                t[k][i] = static_cast<uint16_t>((t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF]);
         return t;
     }();
     const unsigned char* p = static_cast<const unsigned char*>(data);
-    for (size_t i = 0; i < size; ++i) crc = static_cast<uint16_t>((crc >> 8) ^ table[(crc ^ p[i]) & 0xFF]);
+    for (; size >= 4; size -= 4, p += 4) {
+        uint32_t x = crc ^ (p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24);
+        crc = static_cast<uint16_t>(table[3][x & 0xFF] ^ table[2][(x >> 8) & 0xFF] ^
+                                    table[1][(x >> 16) & 0xFF] ^ table[0][x >> 24]);
+    }
+    for (; size > 0; --size, ++p)
+        crc = static_cast<uint16_t>((crc >> 8) ^ table[0][(crc ^ *p) & 0xFF]);
     return crc;
 }
 

@@ -1,6 +1,7 @@
 // Encodes the input with the LZH encoder and decodes it with libarchive: the two must agree.
 // The first byte picks the method and, with its top two bits set, has the rest repeated
-// (a byte changed in each copy) past two windows, so that the window slides.
+// (a byte changed in each copy) past the encoder's buffer, a window and 256 KiB ahead of
+// it, so that the buffer slides.
 #include "standins/codecs/lzh_encoder.h"
 #include "standins/codecs/tests/lzh_support.h"
 
@@ -15,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string input(reinterpret_cast<const char*>(data + 1), size - 1);
     if ((data[0] & 0xC0) == 0xC0 && !input.empty()) {
         std::string piece = input;
-        for (unsigned copy = 1; input.size() < 2 * windows[data[0] % 3] + 8192; ++copy) {
+        for (unsigned copy = 1; input.size() < (1u << 18) + 2 * windows[data[0] % 3] + 8192; ++copy) {
             piece[copy * 7919 % piece.size()] ^= static_cast<char>(copy);
             input += piece;
         }

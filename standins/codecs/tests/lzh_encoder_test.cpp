@@ -161,6 +161,43 @@ TEST(LzhEncoder, UsesMatchesAtTheWindowEdgeAndShrinksText) {
     }
 }
 
+bool RoundTrips(LzhMethod m, const std::string& data) {
+    std::vector<std::string> contents;
+    std::string error;
+    return lzh_test::ReadWithLibarchive(lzh_test::LzhArchive({{"data.bin", m, data}}), contents,
+                                        error) &&
+           contents.size() == 1 && contents[0] == data;
+}
+
+// After incompressible data the search turns sparse; what follows must still be found:
+// text, a long run, and a random block repeated for a megabyte (past several slides of the
+// buffer) all pack about as well as they do alone.
+TEST(LzhEncoder, PacksWhatFollowsIncompressibleData) {
+    std::string random = lzh_test::RandomBytes(300000, 12);
+    std::string text = lzh_test::EnglishText(200000, 12);
+    std::string block = lzh_test::RandomBytes(5000, 13);
+    std::string periodic;
+    while (periodic.size() < (1 << 20)) periodic += block;
+    for (LzhMethod m : kMethods) {
+        SCOPED_TRACE(standin::LzhMethodId(m));
+        size_t randomAlone = standin::EncodeLzh(m, random.data(), random.size()).size();
+        size_t textAlone = standin::EncodeLzh(m, text.data(), text.size()).size();
+        std::string randomThenText = random + text;
+        EXPECT_LT(standin::EncodeLzh(m, randomThenText.data(), randomThenText.size()).size(),
+                  randomAlone + textAlone + textAlone / 50);
+        EXPECT_TRUE(RoundTrips(m, randomThenText));
+
+        std::string randomThenRun = random + std::string(1 << 20, 'z');
+        EXPECT_LT(standin::EncodeLzh(m, randomThenRun.data(), randomThenRun.size()).size(),
+                  randomAlone + 2000);
+        EXPECT_TRUE(RoundTrips(m, randomThenRun));
+
+        EXPECT_LT(standin::EncodeLzh(m, periodic.data(), periodic.size()).size(),
+                  block.size() + 8000);
+        EXPECT_TRUE(RoundTrips(m, periodic));
+    }
+}
+
 TEST(LzhEncoder, StopsOnFailuresAndAtTheLimit) {
     std::string random = lzh_test::RandomBytes(200000, 2);
     std::string text = lzh_test::EnglishText(200000, 2);
@@ -188,6 +225,28 @@ TEST(LzhEncoder, StopsOnFailuresAndAtTheLimit) {
     standin::StringSink packed;
     EXPECT_EQ(standin::EncodeLzh(LzhMethod::Lh7, fits, packed, text.size()).status,
               LzhStatus::Ok);
+}
+
+// The CRC goes four bytes at a time: every length and alignment, and a continued CRC, must
+// give what the bit-by-bit definition gives (CRC-16/ARC, whose check value is 0xBB3D).
+TEST(LzhEncoder, Crc16MatchesTheBitwiseDefinition) {
+    EXPECT_EQ(standin::LzhCrc16("123456789", 9), 0xBB3D);
+    auto bitwise = [](const std::string& data, uint16_t crc) {
+        for (unsigned char c : data) {
+            crc ^= c;
+            for (int k = 0; k < 8; ++k) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+        }
+        return crc;
+    };
+    std::string data = lzh_test::RandomBytes(64, 14);
+    for (size_t from = 0; from < 4; ++from) {
+        for (size_t size = 0; from + size <= data.size(); ++size) {
+            uint16_t start = static_cast<uint16_t>(size * 2654435761u);
+            ASSERT_EQ(standin::LzhCrc16(data.data() + from, size, start),
+                      bitwise(data.substr(from, size), start))
+                << from << " " << size;
+        }
+    }
 }
 
 // Fibonacci frequencies make Huffman's tree as deep as it gets: 30 symbols would need codes
