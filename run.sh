@@ -3,6 +3,13 @@
 # archiver DLLs beside it: on the given files (compressed, or extracted when all are
 # archives), or, with no files, its settings window.
 set -euo pipefail
+# The files are named from where the user stands: resolve them before moving to the
+# repository, or "notes.txt" would mean the repository's own (or nothing).
+files=()
+for f in "$@"; do
+    [ -e "$f" ] || { echo "run.sh: $f does not exist" >&2; exit 2; }
+    files+=("$(realpath "$f")")
+done
 cd "$(dirname "$0")"
 root=$(pwd)
 
@@ -32,9 +39,8 @@ cp build/bin/Zibrak.exe "$install_dir/"
 cp build/standins/*.dll "$install_dir/"
 
 win_args=()
-for f in "$@"; do
-    [ -e "$f" ] || { echo "run.sh: $f does not exist" >&2; exit 2; }
-    win_args+=("$(./tools/wine-run.sh winepath -w "$(realpath "$f")" 2>/dev/null)")
+for f in "${files[@]}"; do
+    win_args+=("$(./tools/wine-run.sh winepath -w "$f" 2>/dev/null)")
 done
 
 desktop_win=$(./tools/wine-run.sh cmd /c echo %USERPROFILE%\\Desktop 2>/dev/null | tr -d '\r')
@@ -55,7 +61,7 @@ if [ ${#win_args[@]} -gt 0 ]; then
     echo "Zibrak finished (exit code $status)."
     echo "Results go to the Wine desktop by default: $desktop"
     echo "(with the settings \"ファイルと同じ場所\" they go beside the given files instead)."
-    new=$(find "$desktop" "$(dirname "$(realpath "$1")")" -mindepth 1 -maxdepth 1 -newer "$marker" 2>/dev/null | sort -u)
+    new=$(find "$desktop" "$(dirname "${files[0]}")" -mindepth 1 -maxdepth 1 -newer "$marker" 2>/dev/null | sort -u)
     if [ -n "$new" ]; then
         echo "New there now:"
         printf '%s\n' "$new" | sed 's/^/  /'
