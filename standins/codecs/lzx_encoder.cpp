@@ -28,13 +28,16 @@ enum BlockType { kVerbatim = 1, kAligned = 2, kUncompressed = 3 };
 // chains are cut at kMaxChain candidates, or at a few more once a match of kGoodLength is
 // in hand, and kNiceLength ends the search at once. Three-byte matches pay only when near,
 // so for them a table keeps each prefix's latest position alone.
+// Effort weighed on the benchmark's corpus: against chains of 24 and long matches of 24 and
+// 64, these cost about 1.5 % on text and take half the time; text still packs about 11 %
+// smaller than MSZIP.
 const int kHash4Bits = 18;
 const int kHash3Bits = 16;
-const int kMaxChain = 24;
-const int kGoodLength = 24;
-const int kNiceLength = 64;
+const int kMaxChain = 12;
+const int kGoodLength = 16;
+const int kNiceLength = 32;
 // A match this long is taken without looking for a longer one a byte later.
-const int kLazyLimit = 24;
+const int kLazyLimit = 16;
 // A three-byte match further away than this costs more than three literals.
 const uint32_t kFarForThree = 1u << 14;
 // The input is weighed in stretches of this many bytes: a stretch whose matches cover fewer
