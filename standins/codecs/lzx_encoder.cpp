@@ -307,10 +307,14 @@ struct LzxEncoder::State {
 
     // Heads hold a buffer position + 1 (0: none). The chain holds, per window position, the
     // distance back to the previous position of the same four-byte hash (0: none); being
-    // relative, it needs no rebasing when the buffer slides.
+    // relative, it needs no rebasing when the buffer slides. Sixteen bits: a link longer
+    // than that ends the chain (the head still reaches a far latest position). Half the
+    // memory, and a chain no longer wanders through rare far candidates: on the benchmark's
+    // corpus 0.2 % larger and much faster than links of 32 bits, for the encoder waits on
+    // memory more than it computes.
     std::vector<uint32_t> head4;
     std::vector<uint32_t> head3;
-    std::vector<uint32_t> chain;
+    std::vector<uint16_t> chain;
 
     // The current stretch: bytes left in it and bytes matched so far; sparse while the last
     // one barely compressed.
@@ -341,7 +345,8 @@ struct LzxEncoder::State {
         uint32_t h4 = Hash4(v);
         uint32_t last = head4[h4];
         head4[h4] = p + 1;
-        chain[p & (windowSize - 1)] = last ? p + 1 - last : 0;
+        uint32_t back = last ? p + 1 - last : 0;
+        chain[p & (windowSize - 1)] = static_cast<uint16_t>(back <= 0xFFFF ? back : 0);
         if (near3) {
             uint32_t h3 = Hash3(v);
             *near3 = head3[h3];
