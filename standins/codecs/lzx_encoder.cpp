@@ -361,6 +361,7 @@ struct LzxEncoder::State {
     void insertRange(uint32_t from, uint32_t to, uint32_t end) {
         to = std::min(to, end >= 3 ? end - 3 : 0);  // those whose four bytes are in the frame
         for (uint32_t p = from; p < to; ++p) {
+            if (p + 1 < to) __builtin_prefetch(&head4[Hash4(Load32(buffer.data() + p + 1))]);
             uint32_t near3;
             insert(p, Load32(buffer.data() + p), sparse ? nullptr : &near3);
         }
@@ -382,6 +383,9 @@ struct LzxEncoder::State {
         if (p + 4 > end) return best;
 
         uint32_t v = Load32(here);
+        // The next position is searched or entered next: its head is fetched while this
+        // one's candidates are compared.
+        if (p + 5 <= end) __builtin_prefetch(&head4[Hash4(Load32(here + 1))]);
         uint32_t near3 = 0;
         uint32_t candidate = insert(p, v, sparse ? nullptr : &near3);
         uint32_t lowest = p > windowSize - 3 ? p - (windowSize - 3) : 0;
@@ -413,6 +417,7 @@ struct LzxEncoder::State {
                     if (n >= kGoodLength) tries = std::min(tries, t + 4);
                 }
             }
+            if (t + 1 == tries) break;  // the sparse search reads no link at all
             uint32_t back = chain[from & (windowSize - 1)];
             if (!back || back > from - lowest) break;
             candidate = from + 1 - back;
