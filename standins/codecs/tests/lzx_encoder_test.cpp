@@ -98,6 +98,39 @@ TEST(LzxEncoder, TextShrinks) {
     EXPECT_LT(PackedSize(text), text.size() / 3);
 }
 
+TEST(LzxEncoder, PackedDataThenWhatCompresses) {
+    // Random frames turn the search sparse. What follows must still find its matches:
+    // a repeat of the random block within the sparse stretch, then text, which has to pack
+    // about as well as alone once the full search resumes.
+    const size_t frame = standin::kLzxFrameSize;
+    std::string noise = RandomBytes(6 * frame, 21);
+    std::string twice = noise + noise;
+    ExpectRoundTrip(twice);
+    EXPECT_LT(PackedSize(twice), noise.size() + noise.size() / 10);
+
+    std::string text = Words(8 * frame, 22);
+    std::string mixed = noise + text;
+    ExpectRoundTrip(mixed);
+    size_t textAfterNoise = PackedSize(mixed) - PackedSize(noise);
+    EXPECT_LT(textAfterNoise, PackedSize(text) + PackedSize(text) / 50);
+}
+
+TEST(LzxEncoder, MatchesAcrossBufferSlides) {
+    // The buffer drops whole windows once it holds a window and a megabyte or more ahead;
+    // the hash heads are then rebased. A random block repeated after a slide must still be
+    // found through them, and every small window must slide cleanly many times.
+    std::string block = RandomBytes(150000, 31);
+    std::string data = Words((4u << 20) - 100000, 32) + block + Words(1u << 20, 33) + block +
+                       Words(300000, 34);
+    ExpectRoundTrip(data);
+    std::string without = Words((4u << 20) - 100000, 32) + block + Words(1u << 20, 33) +
+                          Words(300000, 34);
+    EXPECT_LT(PackedSize(data), PackedSize(without) + block.size() / 10);
+
+    std::string small = Words(1u << 20, 35) + block + Words(1u << 20, 36) + block;
+    for (int bits : {15, 16, 18}) ExpectRoundTrip(small, bits);
+}
+
 TEST(MszipEncoder, RoundTripsAndUsesThePreviousFrame) {
     ExpectRoundTrip("x", 0);
     ExpectRoundTrip(RandomBytes(70001, 9), 0);
