@@ -73,7 +73,7 @@ struct ExtHeaders {
     std::string fileName, dirName;
     bool hasHeaderCrc = false;
     size_t headerCrcAt = 0;  // offset of the CRC inside the archive
-    bool hasSizes = false;   // a 0x42 header: these replace the base header's 32-bit sizes
+    // The base header's 32-bit sizes, replaced by a 0x42 header's 64-bit ones.
     uint64_t packedSize = 0, originalSize = 0;
 };
 
@@ -95,7 +95,6 @@ bool ReadExtHeaders(const std::string& a, size_t pos, size_t limit, uint32_t nex
         } else if (type == kExtSizes && dataLen == 16) {
             // Only this exact length counts, as for libarchive, which extracts: the two
             // readers must agree on where the entry's data ends.
-            ext.hasSizes = true;
             ext.packedSize = GetLe64(data, 0);
             ext.originalSize = GetLe64(data, 8);
         }
@@ -125,9 +124,9 @@ bool ParseEntry(const std::string& a, size_t pos, LzhEntry& e) {
     e.level = static_cast<unsigned char>(a[pos + 20]);
     e.method = a.substr(pos + 2, 5);
     if (e.method[0] != '-' || e.method[1] != 'l' || e.method[4] != '-') return false;
-    uint64_t packed = GetLe32(a, pos + 7);
-    e.originalSize = GetLe32(a, pos + 11);
     ExtHeaders ext;
+    ext.packedSize = GetLe32(a, pos + 7);
+    ext.originalSize = GetLe32(a, pos + 11);
     if (e.level == 0 || e.level == 1) {
         size_t baseSize = static_cast<unsigned char>(a[pos]);
         size_t baseEnd = pos + 2 + baseSize;
@@ -143,21 +142,17 @@ bool ParseEntry(const std::string& a, size_t pos, LzhEntry& e) {
         e.dosTime = GetLe32(a, pos + 15);
         if (e.level == 0) {
             e.dataStart = baseEnd;
-            e.dataSize = packed;
+            e.dataSize = ext.packedSize;
             e.name = JoinName("", baseName);
         } else {
             if (crcAt + 5 > baseEnd) return false;
             size_t extEnd = 0;
             if (!ReadExtHeaders(a, baseEnd, a.size(), GetLe16(a, crcAt + 3), ext, extEnd))
                 return false;
-            if (ext.hasSizes) {
-                packed = ext.packedSize;
-                e.originalSize = ext.originalSize;
-            }
             // Level 1 counts its extended headers in the packed size.
-            if (extEnd - baseEnd > packed) return false;
+            if (extEnd - baseEnd > ext.packedSize) return false;
             e.dataStart = extEnd;
-            e.dataSize = packed - (extEnd - baseEnd);
+            e.dataSize = ext.packedSize - (extEnd - baseEnd);
             e.name = JoinName(ext.dirName, ext.fileName.empty() ? baseName : ext.fileName);
         }
     } else if (e.level == 2) {
@@ -166,10 +161,6 @@ bool ParseEntry(const std::string& a, size_t pos, LzhEntry& e) {
         size_t extEnd = 0;
         if (!ReadExtHeaders(a, pos + 26, pos + total, GetLe16(a, pos + 24), ext, extEnd))
             return false;
-        if (ext.hasSizes) {
-            packed = ext.packedSize;
-            e.originalSize = ext.originalSize;
-        }
         if (ext.hasHeaderCrc) {
             std::string header = a.substr(pos, total);
             size_t at = ext.headerCrcAt - pos;
@@ -180,11 +171,12 @@ bool ParseEntry(const std::string& a, size_t pos, LzhEntry& e) {
         e.crc = static_cast<uint16_t>(GetLe16(a, pos + 21));
         e.dosTime = UnixTimeToDos(GetLe32(a, pos + 15));
         e.dataStart = pos + total;
-        e.dataSize = packed;
+        e.dataSize = ext.packedSize;
         e.name = JoinName(ext.dirName, ext.fileName);
     } else {
         return false;
     }
+    e.originalSize = ext.originalSize;
     return true;
 }
 
