@@ -5,6 +5,11 @@
 #include <windows.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <vector>
+
+#include "tests/support/TestFiles.h"
+
 namespace standin_test {
 
 standin::Item FileItem(const std::string& name, const std::string& source) {
@@ -148,6 +153,41 @@ std::string ArjHeader(unsigned fileType, unsigned method, const std::string& nam
 
 std::string ArjArchive(const std::string& entries) {
     return ArjHeader(2, 0, "test.arj", "") + entries + std::string("\x60\xEA\0\0", 4);
+}
+
+namespace {
+
+void ListInto(const std::string& dir, const std::string& prefix, FileDetail detail,
+              std::vector<std::string>& out) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out.push_back(prefix + name + "\\");
+            ListInto(dir + "\\" + name, prefix + name + "\\", detail, out);
+        } else {
+            std::string content;
+            testing_support::ReadTextFile(dir + "\\" + name, content);
+            out.push_back(prefix + name + "=" +
+                          (detail == FileDetail::content ? content
+                                                         : std::to_string(content.size())));
+        }
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+}
+
+}  // namespace
+
+std::string ListTree(const std::string& dir, FileDetail detail) {
+    std::vector<std::string> names;
+    ListInto(dir, "", detail, names);
+    std::sort(names.begin(), names.end());
+    std::string out;
+    for (const std::string& n : names) out += n + "|";
+    return out;
 }
 
 }  // namespace standin_test

@@ -45,4 +45,10 @@ std::string ArjHeader(unsigned fileType, unsigned method, const std::string& nam
 // Main header, entries, end mark.
 std::string ArjArchive(const std::string& entries);
 
+// What ListTree says of each file.
+enum class FileDetail { content, size };
+// Every file ("name=content" or "name=size") and folder ("name\") below dir, sorted, with
+// '|' after each: what an extraction left, in one string to compare.
+std::string ListTree(const std::string& dir, FileDetail detail);
+
 }  // namespace standin_test

@@ -113,33 +113,9 @@ std::string FileList(const std::string& base) {
     return Quote(base + "\\") + " \"top.txt\" \"表\\*.*\" ";
 }
 
-void ListInto(const std::string& dir, const std::string& prefix, std::vector<std::string>& out) {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            out.push_back(prefix + name + "\\");
-            ListInto(dir + "\\" + name, prefix + name + "\\", out);
-        } else {
-            std::string content;
-            ReadTextFile(dir + "\\" + name, content);
-            out.push_back(prefix + name + "=" + std::to_string(content.size()));
-        }
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-}
-
-// Every file (with its size) and folder below dir, sorted.
+// Every file (with its size) and folder below dir, sorted, '|' after each.
 std::string ListTree(const std::string& dir) {
-    std::vector<std::string> names;
-    ListInto(dir, "", names);
-    std::sort(names.begin(), names.end());
-    std::string out;
-    for (const std::string& n : names) out += n + "|";
-    return out;
+    return standin_test::ListTree(dir, standin_test::FileDetail::size);
 }
 
 const char kTree[] = "top.txt=5|表\\|表\\sub\\|表\\sub\\deep.txt=5000|表\\ソ.txt=6|表\\空\\|";

@@ -15,6 +15,7 @@
 
 #include "standins/command.h"
 #include "standins/formats.h"
+#include "standins/tests/archive_builders.h"
 #include "tests/support/TestFiles.h"
 
 using namespace standin;
@@ -80,33 +81,9 @@ ExtractResult Extract(const std::string& archive, const std::string& dest, Enabl
     return ExtractWithReaders(job);
 }
 
-void ListInto(const std::string& dir, const std::string& prefix, std::vector<std::string>& out) {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            out.push_back(prefix + name + "\\");
-            ListInto(dir + "\\" + name, prefix + name + "\\", out);
-        } else {
-            std::string content;
-            ReadTextFile(dir + "\\" + name, content);
-            out.push_back(prefix + name + "=" + content);
-        }
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-}
-
 // Every file (with its content) and folder below dir, sorted, '|' after each.
 std::string Tree(const std::string& dir) {
-    std::vector<std::string> names;
-    ListInto(dir, "", names);
-    std::sort(names.begin(), names.end());
-    std::string out;
-    for (const std::string& n : names) out += n + "|";
-    return out;
+    return standin_test::ListTree(dir, standin_test::FileDetail::content);
 }
 
 // The names directly inside dir, sorted, '|' after each.
