@@ -28,6 +28,7 @@ const size_t kMaxListedFailures = 12;  // more would not fit a message box
 // Texts of the message box, one place each.
 const char kReasonCrc[] = "CRC が一致しません。データが壊れています";
 const char kReasonPassword[] = "パスワードが違うか、入力されていません";
+const char kReasonPasswordOrDamage[] = "パスワードが違うか、データが壊れています";
 const char kReasonMethod[] = "この圧縮方式には対応していません";
 const char kReasonEncrypted[] = "暗号化されたデータには対応していません";
 const char kReasonTruncated[] = "書庫が途中で切れています";
@@ -649,7 +650,14 @@ private:
             any = true;
             if (n < 0) {
                 discard();
-                fail(Classify(a(), name, kErrorHeaderBroken));
+                Failure f = Classify(a(), name, kErrorHeaderBroken);
+                // Traditional ZIP encryption checks a password against one byte, so a wrong
+                // password gets past it once in 256 and the data then fails its CRC.
+                if (f.code == kErrorFileCrc && archive_entry_is_data_encrypted(entry)) {
+                    f.code = kErrorPassword;
+                    f.reason = kReasonPasswordOrDamage;
+                }
+                fail(f);
                 // After a damaged entry the readers still know where the next one starts;
                 // only a fatal error ends the run.
                 return n != ARCHIVE_FATAL;

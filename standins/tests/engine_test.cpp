@@ -283,6 +283,39 @@ TEST(EngineTest, PasswordsAreAskedUntilRightOrRefused) {
     EXPECT_FALSE(FileExists(dir / "bad\\s.txt"));
 }
 
+// One wrong password in 256 passes traditional encryption's check byte; the data's CRC then
+// fails, and that is still a wrong password to the user, never "damaged" alone.
+TEST(EngineTest, AWrongPasswordPastTheCheckByteIsStillAWrongPassword) {
+    TempDir dir;
+    ASSERT_TRUE(WriteTextFile(dir / "src", "secret data"));
+    Item item;
+    item.name = "s.txt";
+    item.sourcePath = dir / "src";
+    ASSERT_TRUE(WriteZipEncrypted(dir / "p.zip", {item}, true, "right"));
+
+    ExtractJob job;
+    job.archive = dir / "p.zip";
+    job.destDir = dir / "out\\";
+    job.enable = &EnableZipReaders;
+    std::string candidate;
+    job.askPassword = [&](const std::string&, std::string& password) {
+        if (candidate.empty()) return false;
+        password = candidate;
+        candidate.clear();
+        return true;
+    };
+    int pastTheCheck = 0;
+    for (int i = 0; i < 3000 && pastTheCheck < 2; ++i) {
+        candidate = "w" + std::to_string(i);
+        ExtractResult result = ExtractWithReaders(job);
+        ASSERT_EQ(kErrorPassword, result.code) << "w" << i;
+        ASSERT_EQ(1u, result.failures.size());
+        if (result.failures[0].reason.find("壊れて") != std::string::npos) ++pastTheCheck;
+    }
+    EXPECT_GT(pastTheCheck, 0) << "no wrong password got past the check byte";
+    EXPECT_EQ("", Tree(dir / "out"));
+}
+
 TEST(EngineTest, LoneCompressedFilesAreNamedWithoutTheirSuffix) {
     const struct {
         const char* archive;
