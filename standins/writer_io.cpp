@@ -144,9 +144,17 @@ bool ArchiveOutput::commit() {
     if (!opened() || error_ != WriteError::none || !flush()) return false;
     CloseHandle(AsHandle(handle_));
     handle_ = INVALID_HANDLE_VALUE;
-    if (!MoveFileExA(temp_.c_str(), archive_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        error_ = WriteError::cannotWrite;
-        return false;
+    // Explorer (Wine's desktop too), indexers and virus scanners open a new or just-deleted
+    // file for a moment; the rename onto its name fails meanwhile, so it is tried again for
+    // up to about two seconds before the write counts as failed.
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExA(temp_.c_str(), archive_.c_str(), MOVEFILE_REPLACE_EXISTING)) break;
+        DWORD error = GetLastError();
+        if (attempt == 20 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
+            error_ = WriteError::cannotWrite;
+            return false;
+        }
+        Sleep(100);
     }
     committed_ = true;
     return true;
