@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "standins/formats.h"
+#include "standins/core/formats.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "standins/formats.h"
+#include "standins/core/formats.h"
 
 namespace standin_test {
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "standins/command.h"
+#include "standins/command/command.h"
 #include "standins/tests/archive_builders.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/WindowWatcher.h"

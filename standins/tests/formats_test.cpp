@@ -1,6 +1,6 @@
 // The stand-in archive formats: round trips through the writers, archives built byte by byte
 // for the read-only formats, and hostile or truncated input.
-#include "standins/formats.h"
+#include "standins/core/formats.h"
 #include "standins/tests/archive_builders.h"
 #include "tests/support/TestFiles.h"
 

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <string>
 
-#include "standins/formats.h"
+#include "standins/core/formats.h"
 #include "tests/support/WindowWatcher.h"
 
 namespace {

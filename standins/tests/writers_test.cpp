@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "standins/command.h"
-#include "standins/formats.h"
+#include "standins/command/command.h"
+#include "standins/core/formats.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/WindowWatcher.h"
 

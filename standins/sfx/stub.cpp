@@ -1,0 +1,98 @@
+// The program inside every self-extracting archive the stand-ins write: it extracts the
+// archive appended to itself into the folder given as its first argument, or else into the
+// folder that holds it. Existing files are kept. It shows the family DLL's progress window,
+// asks for a password when an entry needs one, and names what failed in a message box. The
+// build makes one per family: the readers it registers are STANDIN_SFX_READERS
+// (EnableLzhReaders, EnableZipReaders...), and STANDIN_SFX_DLL the DLL whose windows it
+// shows (Unlha, UnZip, Cab, Tar).
+#include <windows.h>
+
+#include "standins/command/command.h"
+#include "standins/extract/engine.h"
+#include "standins/core/ui.h"
+
+#if !defined(STANDIN_SFX_READERS) || !defined(STANDIN_SFX_DLL)
+#error "STANDIN_SFX_READERS and STANDIN_SFX_DLL must name the family's readers and DLL"
+#endif
+
+namespace {
+
+std::string OwnPath() {
+    char buffer[MAX_PATH * 2];
+    DWORD n = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+    if (n == 0 || n >= sizeof buffer) return std::string();
+    return std::string(buffer, n);
+}
+
+// A temporary file removed when it goes out of scope.
+class TempFile {
+public:
+    TempFile() {
+        char dir[MAX_PATH];
+        char name[MAX_PATH];
+        DWORD n = GetTempPathA(sizeof dir, dir);
+        if (n > 0 && n < sizeof dir && GetTempFileNameA(dir, "sfx", 0, name)) path_ = name;
+    }
+    ~TempFile() {
+        if (!path_.empty()) DeleteFileA(path_.c_str());
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+const standin::Dll kDll = standin::Dll::STANDIN_SFX_DLL;
+
+const char kNoPayload[] = "このプログラムには書庫が付いていないか、書庫を読み出せません。";
+const char kNoTemporary[] = "一時ファイルを作成できません。";
+
+// A failure before any entry: the message box, and the exit code.
+int Fail(const std::string& self, const char* reason) {
+    standin::ShowFailure(kDll, self + "\r\n\r\n" + reason);
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string self = OwnPath();
+    standin::ExtractJob job;
+    if (argc > 1 && argv[1][0] != '\0') {
+        job.destDir = argv[1];
+    } else {
+        size_t separator = standin::LastSeparatorIndex(self);
+        job.destDir = separator == std::string::npos ? std::string() : self.substr(0, separator);
+    }
+    if (job.destDir.empty() ||
+        standin::LastSeparatorIndex(job.destDir) + 1 != job.destDir.size()) {
+        job.destDir += '\\';
+    }
+    TempFile temp;
+    if (temp.path().empty()) return Fail(self, kNoTemporary);
+    if (self.empty() || !standin::CopySfxPayload(self, temp.path())) return Fail(self, kNoPayload);
+    standin::CreateParents(job.destDir);
+    job.archive = temp.path();
+    job.enable = &standin::STANDIN_SFX_READERS;
+    standin::ExtractResult result;
+    {
+        // Shown and asked under the program's own name: the copy in %TEMP% means nothing to
+        // the user.
+        standin::Progress progress(kDll, self);
+        job.progress = [&](const std::string& entry, uint64_t done, uint64_t total) {
+            return progress.update(entry, done, total);
+        };
+        job.askPassword = [&](const std::string& entry, std::string& password) {
+            return standin::AskPassword(kDll, self, entry, false, password);
+        };
+        result = standin::ExtractWithReaders(job);
+    }
+    if (!result.failures.empty()) {
+        // The user who pressed Cancel knows; a box would only be one more click.
+        if (!result.cancelled) standin::ShowFailure(kDll, standin::DescribeFailures(self, result));
+        return 1;
+    }
+    return 0;
+}

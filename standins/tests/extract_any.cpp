@@ -1,0 +1,35 @@
+// One switch from a detected kind to its readers, for the self-extracting program and the
+// tests. No DLL calls it: it names every family's readers.
+#include "standins/extract/engine.h"
+#include "standins/core/formats.h"
+
+namespace standin {
+
+bool ExtractArchive(Kind kind, const std::string& archive, const ExtractOptions& options) {
+    EnableReaders enable = nullptr;
+    switch (kind) {
+    case Kind::Lzh: enable = &EnableLzhReaders; break;
+    case Kind::Zip: enable = &EnableZipReaders; break;
+    case Kind::Cab: enable = &EnableCabReaders; break;
+    case Kind::Rar: enable = &EnableRarReaders; break;  // with RarStoredCrc below
+    case Kind::Arj: break;  // walked by WalkArj below
+    case Kind::Tar:
+    case Kind::Gzip:
+    case Kind::Bzip2:
+    case Kind::Xz:
+    case Kind::Compress: enable = &EnableTarReaders; break;
+    case Kind::None: return false;
+    }
+    ExtractJob job;
+    job.archive = archive;
+    job.destDir = options.destDir;
+    job.overwrite = options.overwrite;
+    job.enable = enable;
+    if (kind == Kind::Rar) job.storedCrc = &RarStoredCrc;
+    if (kind == Kind::Arj) job.walk = &WalkArj;
+    if (kind == Kind::Zip) job.decodeRefused = &DecodeZipRefused;
+    if (enable == &EnableTarReaders) job.lone = &EnableLoneFileReaders;
+    return ExtractWithReaders(job).failures.empty();
+}
+
+}  // namespace standin
