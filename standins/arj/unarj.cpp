@@ -1,6 +1,7 @@
 // Unarj32j.dll's commands: "x" and "e" extract an ARJ archive, with the project's own
 // decoder (methods 0-4, each entry's CRC-32 checked).
 #include "standins/command/command.h"
+#include "standins/arj/arj.h"
 
 namespace standin {
 

@@ -1,7 +1,7 @@
 // Unarj32j.dll's walk over an ARJ archive with the project's own decoder (libarchive has
 // no ARJ reader); the engine checks the names and writes the files.
 #include "standins/codecs/arj_reader.h"
-#include "standins/extract/engine.h"
+#include "standins/arj/arj.h"
 #include "standins/core/file_streams.h"
 
 namespace standin {

@@ -1,6 +1,7 @@
 // Cab32.dll's commands: "-a" writes a cabinet ("-mz" MSZIP, "-ml21" LZX, else stored), "-x"
 // extracts ("-o" replaces existing files), "-f" writes a self-extracting program.
 #include "standins/command/command.h"
+#include "standins/cab/cab.h"
 
 namespace standin {
 

@@ -11,6 +11,7 @@
 #include "standins/codecs/lzx_encoder.h"
 #include "standins/codecs/mszip_encoder.h"
 #include "standins/write/writer_io.h"
+#include "standins/cab/cab.h"
 
 namespace standin {
 namespace {

@@ -6,6 +6,7 @@
 
 #include "standins/command/command.h"
 #include "standins/core/ui.h"
+#include "standins/sfx/sfx.h"
 
 namespace standin {
 namespace {
@@ -377,6 +378,13 @@ bool GatherItems(const std::string& baseDir, const std::vector<std::string>& ent
 
 bool AcceptsArchive(Dll dll, const std::string& path) {
     return ReadsKind(dll, DetectKind(path));
+}
+
+std::string ArchivePassword() {
+    char buffer[512];
+    DWORD n = GetEnvironmentVariableA("ARCHIVER_PASSWORD", buffer, sizeof buffer);
+    if (n == 0 || n >= sizeof buffer) return std::string();
+    return std::string(buffer, n);
 }
 
 void AppendJournal(Dll dll, const std::string& entry, const std::string& argument) {

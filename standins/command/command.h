@@ -1,42 +1,18 @@
-// What every stand-in archiver DLL does behind its three exports: the command texts it
-// understands, the archive test, the journal and the self-extracting programs.
+// What the stand-ins' command runners share: the command texts cut into switches and
+// arguments, gathering the files to pack, the archive test, extracting and refusing with
+// the DLL's own windows, writing self-extracting programs, and the journal.
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "standins/extract/engine.h"
 #include "standins/core/formats.h"
+#include "standins/core/identity.h"
+#include "standins/extract/engine.h"
 
 namespace standin {
 
-enum class Dll { Unlha, UnZip, Zip, Cab, Unrar, Unarj, Tar };
-
-struct Identity {
-    const char* fileName;     // "Unlha32.dll"
-    const char* exportPrefix; // "Unlha": the exports are Unlha, UnlhaGetVersion, UnlhaCheckArchive
-    uint16_t version;         // version times 100
-};
-const Identity& IdentityOf(Dll dll);
-
-// Results of the command entry point: 0, or the archiver-DLL family's error codes.
-const int kOk = 0;
-const int kErrorDiskSpace = 0x8005;       // the destination is full
-const int kErrorMethod = 0x8009;          // an entry's method this build cannot decode or write
-const int kErrorPassword = 0x800A;        // a wrong or missing password
-const int kErrorFileCrc = 0x800C;         // an entry's data does not match its CRC
-const int kErrorFileOpen = 0x800D;        // a named file is missing or cannot be opened
-const int kErrorMakeDirectory = 0x8012;   // a folder cannot be created
-const int kErrorCannotWrite = 0x8013;     // a file cannot be written
-const int kErrorHeaderBroken = 0x8017;    // a damaged or truncated archive
-const int kErrorArcFileOpen = 0x8018;     // the archive cannot be opened
-const int kErrorNotArcFile = 0x8019;      // not an archive this DLL reads
-const int kErrorCannotRead = 0x801A;      // the archive cannot be read
-const int kErrorCommandName = 0x801C;     // a command text this DLL does not understand
-const int kErrorEnoughMemory = 0x801E;    // out of memory
-const int kErrorAlreadyRunning = 0x801F;  // another command of this DLL is still running
-const int kErrorUserCancel = 0x8020;      // the user pressed Cancel
 
 struct Token {
     std::string text;  // without the quotes
@@ -64,16 +40,6 @@ struct Command {
 };
 Command ParseCommand(const std::string& text);
 
-// Carries out one command text; message receives a short report. One function per DLL,
-// each in its own file (run_*.cpp), so that a DLL links only its own family's readers and
-// writers. Failures have already been shown to the user when these return.
-int RunUnlha(const std::string& text, std::string& message);
-int RunUnZip(const std::string& text, std::string& message);
-int RunZip(const std::string& text, std::string& message);
-int RunCab(const std::string& text, std::string& message);
-int RunUnrar(const std::string& text, std::string& message);
-int RunUnarj(const std::string& text, std::string& message);
-int RunTar(const std::string& text, std::string& message);
 
 // What the runners share (command.cpp, extract.cpp).
 // True when dll extracts archives of kind.
@@ -124,18 +90,12 @@ inline int RefuseWrite(Dll dll, const std::string& archive, const char* reason, 
 // The result for a command text the DLL does not understand, after a message box.
 int UnknownCommand(Dll dll, const std::string& text, std::string& message);
 
+// The password a script gives in ARCHIVER_PASSWORD; empty when unset.
+std::string ArchivePassword();
+
 // Appends "<dll file name>\t<entry>\t<argument>\r\n" to the file named by ARCHIVER_JOURNAL,
 // when that variable is set.
 void AppendJournal(Dll dll, const std::string& entry, const std::string& argument);
 
-// The self-extracting program: the stub, the archive, then a trailer of the archive's
-// offset (8 bytes, little-endian) and kSfxMagic.
-extern const char kSfxMagic[8];
-const size_t kSfxTrailerSize = 16;
-// Both copy in pieces, so an archive of any size costs the memory of a small one.
-bool WriteSfx(const std::string& archive, const std::string& program);
-// Copies the archive appended to program into the file archive; false when it carries none
-// or the copy fails (no file archive is then left).
-bool CopySfxPayload(const std::string& program, const std::string& archive);
 
 }  // namespace standin

@@ -59,29 +59,6 @@ struct WriteJob {
     std::function<bool(const std::string& entry, uint64_t done, uint64_t total)> progress;
 };
 
-enum class TarFilter { none, gzip, bzip2 };  // gzip at level 6, bzip2 at level 9
-enum class CabMethod { stored, mszip, lzx21 };
-
-// ZIP: deflate at level 6 (an entry deflate would make larger is stored), traditional PKWARE
-// encryption when password is not empty, ZIP64 fields past 4 GiB; names as stored bytes.
-WriteResult WriteZipArchive(const WriteJob& job, bool deflate, const std::string& password);
-WriteResult WriteTarArchive(const WriteJob& job, TarFilter filter);
-// One folder of method; more than 2 GiB of input is refused as tooLarge before anything is
-// written.
-WriteResult WriteCabArchive(const WriteJob& job, CabMethod method);
-
-// Shorthands of the above with no progress: false when no archive was written.
-bool WriteZip(const std::string& archive, const std::vector<Item>& items, bool deflate);
-bool WriteTar(const std::string& archive, const std::vector<Item>& items, bool gzip);
-// LZH with level-2 headers. Each file is packed as asked, or stored (-lh0-) when packing
-// would not make it smaller; folders are -lhd- entries. keepExisting: entries of an archive
-// already there stay in their places unless an item replaces them (LHA's "a" adds to an
-// archive); an archive there that cannot be read is cannotRead, naming the archive.
-enum class LzhPacking { stored, lh5, lh6, lh7 };
-WriteResult WriteLzhArchive(const WriteJob& job, LzhPacking packing, bool keepExisting);
-bool WriteLzh(const std::string& archive, const std::vector<Item>& items, bool keepExisting,
-              LzhPacking packing = LzhPacking::stored);
-bool WriteCab(const std::string& archive, const std::vector<Item>& items);  // stored folder
 
 
 // Shared by the extractors (common.cpp).
@@ -120,16 +97,7 @@ uint32_t DosTimeToUnix(uint32_t dosTime);
 // UTF-8 to the system code page; empty when a character has no equivalent there.
 std::string Utf8ToAnsi(const std::string& utf8);
 
-// Added by the DLL side (zip.cpp): a ZIP whose entries are encrypted with the traditional
-// PKWARE scheme under password (not empty).
-bool WriteZipEncrypted(const std::string& archive, const std::vector<Item>& items, bool deflate,
-                       const std::string& password);
-// The password a script gives in ARCHIVER_PASSWORD; empty when unset.
-std::string ArchivePassword();
 
-// Extracts with the readers of kind, with no window (the self-extracting program, tests):
-// true when every entry was extracted; false for Kind::None or any failure.
-bool ExtractArchive(Kind kind, const std::string& archive, const ExtractOptions& options);
 
 // Shift-JIS-safe name helpers (helpers.cpp). Every scan steps over double-byte characters,
 // whose trail byte may be 0x5C ('\\').

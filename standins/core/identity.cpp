@@ -1,6 +1,6 @@
 // The DLLs' names and versions, alone in their object file: the stand-ins' windows and the
 // self-extracting programs name the DLL without linking its command texts.
-#include "standins/command/command.h"
+#include "standins/core/identity.h"
 
 namespace standin {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "standins/command/command.h"
+#include "standins/core/identity.h"
 
 namespace standin {
 

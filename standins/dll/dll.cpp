@@ -1,6 +1,7 @@
 // The three exports of one stand-in archiver DLL. The build compiles this file once per DLL:
 // STANDIN_DLL names the identity (Unlha, UnZip, Zip, Cab, Unrar, Unarj, Tar), STANDIN_PREFIX
-// the export prefix, and STANDIN_NO_VERSION / STANDIN_NO_COMMAND / STANDIN_NO_CHECK leave an
+// the export prefix, STANDIN_FAMILY_HEADER the header of its family's runner, and
+// STANDIN_NO_VERSION / STANDIN_NO_COMMAND / STANDIN_NO_CHECK leave an
 // export out for the test variants.
 #include <windows.h>
 
@@ -8,10 +9,11 @@
 #include <new>
 
 #include "standins/command/command.h"
+#include STANDIN_FAMILY_HEADER
 #include "standins/core/ui.h"
 
-#if !defined(STANDIN_DLL) || !defined(STANDIN_PREFIX)
-#error "STANDIN_DLL and STANDIN_PREFIX must be defined"
+#if !defined(STANDIN_DLL) || !defined(STANDIN_PREFIX) || !defined(STANDIN_FAMILY_HEADER)
+#error "STANDIN_DLL, STANDIN_PREFIX and STANDIN_FAMILY_HEADER must be defined"
 #endif
 
 #define STANDIN_JOIN_(a, b) a##b

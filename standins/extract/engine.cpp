@@ -15,7 +15,7 @@
 #include <new>
 #include <set>
 
-#include "standins/command/command.h"
+#include "standins/core/identity.h"
 #include "standins/core/file_streams.h"
 #include "standins/core/formats.h"
 

@@ -95,24 +95,5 @@ std::string StoredNameToAnsi(const std::string& bytes, bool utf8);
 // ".tar"); a name with none of them gets ".out" added. The last component of storedName (a gzip header's) wins when there is one.
 std::string LoneFileName(const std::string& archive, const std::string& storedName);
 
-// A stored RAR entry's CRC, RAR 1.5-4.x or 5 (rar_stored.cpp).
-bool RarStoredCrc(const std::string& archive, int64_t from, uint32_t& crc);
-
-// ARJ through the project's own decoder (arj_extract.cpp), and ZIP's Deflate64 entries
-// (zip_deflate64.cpp).
-void WalkArj(const std::string& archive, EntryTarget& target);
-bool DecodeZipRefused(const std::string& archive, const std::string& name, ByteSink& sink,
-                      CodecStatus& status);
-
-// The readers of each family, one object file each (readers_*.cpp).
-bool EnableLzhReaders(struct archive* reader);
-bool EnableZipReaders(struct archive* reader);
-bool EnableCabReaders(struct archive* reader);
-bool EnableRarReaders(struct archive* reader);
-bool EnableTarReaders(struct archive* reader);
-bool EnableLoneFileReaders(struct archive* reader);  // the filters and "raw" only
-// Tar32's self-extracting program: what EnableTarReaders reads but xz, which it refuses to
-// carry.
-bool EnableTarSfxReaders(struct archive* reader);
 
 }  // namespace standin

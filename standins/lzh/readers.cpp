@@ -2,7 +2,7 @@
 // other DLL links them.
 #include <archive.h>
 
-#include "standins/extract/engine.h"
+#include "standins/lzh/lzh.h"
 
 namespace standin {
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "standins/command/command.h"
+#include "standins/lzh/lzh.h"
 
 namespace standin {
 namespace {

@@ -12,6 +12,7 @@
 #include "standins/codecs/lzh_encoder.h"
 #include "standins/lzh/header.h"
 #include "standins/write/writer_io.h"
+#include "standins/lzh/lzh.h"
 
 namespace standin {
 namespace {

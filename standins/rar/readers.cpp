@@ -2,7 +2,7 @@
 // that no other DLL links them.
 #include <archive.h>
 
-#include "standins/extract/engine.h"
+#include "standins/rar/rar.h"
 
 namespace standin {
 

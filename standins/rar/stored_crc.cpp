@@ -5,7 +5,7 @@
 
 #include <zlib.h>
 
-#include "standins/extract/engine.h"
+#include "standins/rar/rar.h"
 #include "standins/core/formats.h"
 
 namespace standin {

@@ -1,5 +1,6 @@
 // Unrar32.dll's command: "-x <archive> <destination>".
 #include "standins/command/command.h"
+#include "standins/rar/rar.h"
 
 namespace standin {
 

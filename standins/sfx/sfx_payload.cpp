@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "standins/command/command.h"
+#include "standins/sfx/sfx.h"
 #include "standins/core/file_streams.h"
 
 namespace standin {

@@ -3,15 +3,18 @@
 // folder that holds it. Existing files are kept. It shows the family DLL's progress window,
 // asks for a password when an entry needs one, and names what failed in a message box. The
 // build makes one per family: the readers it registers are STANDIN_SFX_READERS
-// (EnableLzhReaders, EnableZipReaders...), and STANDIN_SFX_DLL the DLL whose windows it
-// shows (Unlha, UnZip, Cab, Tar).
+// (EnableLzhReaders, EnableZipReaders...), declared in the family's header
+// STANDIN_SFX_HEADER, and STANDIN_SFX_DLL the DLL whose windows it shows (Unlha, UnZip,
+// Cab, Tar).
 #include <windows.h>
 
-#include "standins/command/command.h"
+#include "standins/core/formats.h"
 #include "standins/extract/engine.h"
 #include "standins/core/ui.h"
+#include "standins/sfx/sfx.h"
+#include STANDIN_SFX_HEADER
 
-#if !defined(STANDIN_SFX_READERS) || !defined(STANDIN_SFX_DLL)
+#if !defined(STANDIN_SFX_READERS) || !defined(STANDIN_SFX_DLL) || !defined(STANDIN_SFX_HEADER)
 #error "STANDIN_SFX_READERS and STANDIN_SFX_DLL must name the family's readers and DLL"
 #endif
 

@@ -4,7 +4,7 @@
 // no other DLL links them.
 #include <archive.h>
 
-#include "standins/extract/engine.h"
+#include "standins/tar/tar.h"
 
 namespace standin {
 

@@ -2,6 +2,7 @@
 // "x..." extracts a tar, a compressed tar or a lone compressed file,
 // "--self-extracting=1" writes a program.
 #include "standins/command/command.h"
+#include "standins/tar/tar.h"
 
 namespace standin {
 namespace {

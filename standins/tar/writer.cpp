@@ -11,6 +11,7 @@
 
 #include "standins/core/formats.h"
 #include "standins/write/writer_io.h"
+#include "standins/tar/tar.h"
 
 namespace standin {
 namespace {

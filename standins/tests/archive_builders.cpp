@@ -1,6 +1,10 @@
 // Archives of the read-only formats built byte by byte, so the extractors are tested against
 // bytes no code under test wrote.
+#include "standins/cab/cab.h"
+#include "standins/lzh/lzh.h"
+#include "standins/tar/tar.h"
 #include "standins/tests/archive_builders.h"
+#include "standins/zip/zip.h"
 
 #include <windows.h>
 #include <zlib.h>

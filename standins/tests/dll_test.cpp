@@ -8,8 +8,13 @@
 #include <cstdio>
 #include <vector>
 
+#include "standins/cab/cab.h"
 #include "standins/command/command.h"
+#include "standins/lzh/lzh.h"
+#include "standins/sfx/sfx.h"
+#include "standins/tar/tar.h"
 #include "standins/tests/archive_builders.h"
+#include "standins/zip/zip.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/WindowWatcher.h"
 

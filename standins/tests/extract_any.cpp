@@ -1,7 +1,13 @@
-// One switch from a detected kind to its readers, for the self-extracting program and the
-// tests. No DLL calls it: it names every family's readers.
-#include "standins/extract/engine.h"
-#include "standins/core/formats.h"
+// One switch from a detected kind to its readers, for the tests. No DLL links it: it names
+// every family's readers.
+#include "standins/tests/extract_any.h"
+
+#include "standins/arj/arj.h"
+#include "standins/cab/cab.h"
+#include "standins/lzh/lzh.h"
+#include "standins/rar/rar.h"
+#include "standins/tar/tar.h"
+#include "standins/zip/zip.h"
 
 namespace standin {
 

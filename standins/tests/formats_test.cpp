@@ -1,7 +1,14 @@
 // The stand-in archive formats: round trips through the writers, archives built byte by byte
 // for the read-only formats, and hostile or truncated input.
+#include "standins/arj/arj.h"
+#include "standins/cab/cab.h"
 #include "standins/core/formats.h"
+#include "standins/lzh/lzh.h"
+#include "standins/rar/rar.h"
+#include "standins/tar/tar.h"
 #include "standins/tests/archive_builders.h"
+#include "standins/tests/extract_any.h"
+#include "standins/zip/zip.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>

@@ -7,8 +7,12 @@
 
 #include <string>
 
+#include "standins/cab/cab.h"
 #include "standins/command/command.h"
 #include "standins/core/formats.h"
+#include "standins/lzh/lzh.h"
+#include "standins/tar/tar.h"
+#include "standins/zip/zip.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/WindowWatcher.h"
 

@@ -1,7 +1,7 @@
 // UnZip32.dll's Deflate64 entries, which libarchive refuses: found in the central directory
 // by name and decoded by the project's own decoder, size and CRC checked.
 #include "standins/codecs/zip_directory.h"
-#include "standins/extract/engine.h"
+#include "standins/zip/zip.h"
 #include "standins/core/file_streams.h"
 #include "standins/core/formats.h"
 

@@ -3,7 +3,7 @@
 // Alone in its object file, so that no other DLL links them.
 #include <archive.h>
 
-#include "standins/extract/engine.h"
+#include "standins/zip/zip.h"
 
 namespace standin {
 

@@ -1,6 +1,7 @@
 // UnZip32.dll's command: "-x <archive> <destination>", "-o" to replace existing files.
 // libarchive reads the archive; Deflate64 entries, which it refuses, go to our own decoder.
 #include "standins/command/command.h"
+#include "standins/zip/zip.h"
 
 namespace standin {
 

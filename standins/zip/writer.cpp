@@ -11,6 +11,7 @@
 
 #include "standins/core/formats.h"
 #include "standins/write/writer_io.h"
+#include "standins/zip/zip.h"
 
 namespace standin {
 namespace {
@@ -354,13 +355,6 @@ private:
 };
 
 }  // namespace
-
-std::string ArchivePassword() {
-    char buffer[512];
-    DWORD n = GetEnvironmentVariableA("ARCHIVER_PASSWORD", buffer, sizeof buffer);
-    if (n == 0 || n >= sizeof buffer) return std::string();
-    return std::string(buffer, n);
-}
 
 WriteResult WriteZipArchive(const WriteJob& job, bool deflate, const std::string& password) {
     return ZipWriter(job, deflate, password).run();

@@ -2,6 +2,7 @@
 // program of one.
 #include "standins/codecs/zip_directory.h"
 #include "standins/command/command.h"
+#include "standins/zip/zip.h"
 #include "standins/core/file_streams.h"
 #include "standins/core/ui.h"
 

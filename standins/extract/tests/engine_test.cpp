@@ -1,7 +1,17 @@
 // The extraction engine with archives written by libarchive itself (tar and ZIP with the
 // names, links and damage a hostile or foreign archive carries), through ExtractWithReaders
 // with no window: what reaches the disk, what is refused and how the failures read.
+#include "standins/arj/arj.h"
+#include "standins/cab/cab.h"
+#include "standins/command/command.h"
+#include "standins/core/formats.h"
 #include "standins/extract/engine.h"
+#include "standins/lzh/lzh.h"
+#include "standins/rar/rar.h"
+#include "standins/tar/tar.h"
+#include "standins/tests/archive_builders.h"
+#include "standins/tests/extract_any.h"
+#include "standins/zip/zip.h"
 
 #include <windows.h>
 
@@ -13,9 +23,6 @@
 #include <utility>
 #include <vector>
 
-#include "standins/command/command.h"
-#include "standins/core/formats.h"
-#include "standins/tests/archive_builders.h"
 #include "tests/support/TestFiles.h"
 
 using namespace standin;

@@ -4,7 +4,9 @@
 #include "standins/codecs/lzh_encoder.h"
 #include "standins/core/formats.h"
 #include "standins/lzh/header.h"
+#include "standins/lzh/lzh.h"
 #include "standins/tests/archive_builders.h"
+#include "standins/tests/extract_any.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/WindowWatcher.h"
 
