@@ -41,7 +41,7 @@ struct Command {
 Command ParseCommand(const std::string& text);
 
 
-// What the runners share (command.cpp, extract.cpp).
+// What the runners share (command/command.cpp).
 // True when dll extracts archives of kind.
 bool ReadsKind(Dll dll, Kind kind);
 // True when path holds, by content, an archive that dll extracts.
@@ -74,7 +74,7 @@ int MakeSfx(Dll dll, const std::string& archive, const std::string& dir, std::st
             SfxReads reads = nullptr);
 // The result of writing an archive: kOk, or kErrorCannotWrite after a message box.
 int Written(Dll dll, const std::string& archive, bool ok, std::string& message);
-// Writes job.archive with writer under the DLL's progress window (write_command.cpp): kOk,
+// Writes job.archive with writer under the DLL's progress window (write/write_command.cpp): kOk,
 // or the family's code for the failure after a message box naming the archive, the entry
 // and the reason (no box when the user cancelled).
 using ArchiveWriter = std::function<WriteResult(const WriteJob& job)>;

@@ -61,7 +61,7 @@ struct WriteJob {
 
 
 
-// Shared by the extractors (common.cpp).
+// Shared by the extractors (core/common.cpp).
 // Joins destDir and an entry name ('/' or '\\' separated); false when the name is absolute,
 // has a drive or a ".." component, or is empty.
 bool SafeJoin(const std::string& destDir, const std::string& name, std::string& out);
@@ -99,7 +99,7 @@ std::string Utf8ToAnsi(const std::string& utf8);
 
 
 
-// Shift-JIS-safe name helpers (helpers.cpp). Every scan steps over double-byte characters,
+// Shift-JIS-safe name helpers (core/helpers.cpp). Every scan steps over double-byte characters,
 // whose trail byte may be 0x5C ('\\').
 bool IsLeadByte(unsigned char c);  // 0x81-0x9F, 0xE0-0xFC
 // name with every single-byte `from` replaced by `to`; trail bytes are left alone.
