@@ -3,5 +3,5 @@
 #include "app/Startup.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR argumentText, int showCommand) {
-    return RunStartup(instance, argumentText, showCommand);
+    return RunStartup(instance, argumentText, SkipProgramName(GetCommandLineW()), showCommand);
 }

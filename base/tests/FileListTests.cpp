@@ -238,10 +238,6 @@ std::string LastComponent(const std::string& path) {
     return path.substr(path.find_last_of("\\/") + 1);
 }
 
-DWORD WINAPI LongNameBack(const WCHAR* longPath, WCHAR* shortPath, DWORD size) {
-    return GetLongPathNameW(longPath, shortPath, size);
-}
-
 }  // namespace
 
 TEST(FileList, NamesTheCodePageCannotHoldArriveByTheirAliases) {
@@ -311,8 +307,8 @@ TEST(FileList, ANameWithoutAliasIsRefusedNotAdded) {
     ASSERT_TRUE(WriteWide(cafe, "x"));
     ASSERT_TRUE(WriteTextFile(dir / "plain.txt", "x"));
     FileList list;
-    list.addWide(cafe, LongNameBack);                      // a volume without 8.3 names
-    list.addWide(Wide(dir / "plain.txt"), LongNameBack);
+    list.addWide(cafe, GetLongPathNameW);  // a volume without 8.3 names
+    list.addWide(Wide(dir / "plain.txt"), GetLongPathNameW);
     list.addWide(Wide(dir.path()) + L"\\gone\xE9.txt");  // nothing there to name
     ASSERT_EQ(1, list.count());
     EXPECT_EQ(dir / "plain.txt", list.at(0).text());
