@@ -25,15 +25,6 @@ void RunSettingsRoad(int showCommand, const char* iniFile) {
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
 
-const WCHAR* SkipProgramName(const WCHAR* commandLine) {
-    const WCHAR* p = commandLine;
-    bool quoted = false;
-    for (; *p > L' ' || (*p != L'\0' && quoted); ++p)
-        if (*p == L'"') quoted = !quoted;
-    while (*p != L'\0' && *p <= L' ') ++p;
-    return p;
-}
-
 int RunStartup(HINSTANCE instance, const char* argumentText, const WCHAR* wideArgumentText,
                int showCommand) {
     // Archiver DLLs are loaded by bare name; without this an archive opened from a folder

@@ -13,10 +13,6 @@ Road ChooseRoad(int fileCount, const char* argumentText);
 // to date, and the shell is told even when nothing changed. Any other close writes nothing.
 void RunSettingsRoad(int showCommand, const char* iniFile);
 
-// The argument text of the wide command line: what follows the program's name and the
-// blanks after it, cut as the runtime cuts the code-page text it hands to WinMain.
-const WCHAR* SkipProgramName(const WCHAR* commandLine);
-
 // The whole process after the platform's entry; returns the exit code. The files come
 // from wideArgumentText, so that a name the code page cannot hold is not lost; switches
 // are read from argumentText.

@@ -49,3 +49,16 @@ std::vector<std::basic_string<Char>> SplitWideCommandLine(const Char* text) {
         tokens.emplace_back(text + start, length);
     return tokens;
 }
+
+// The argument text of a whole command line: what follows the program's name and the
+// blanks after it, cut as the runtime cuts the code-page text it hands to WinMain (a quote
+// opens and closes a stretch in which blanks belong to the name).
+template <typename Char>
+const Char* SkipProgramName(const Char* commandLine) {
+    const Char* p = commandLine;
+    bool quoted = false;
+    for (; *p > Char(' ') || (*p != Char(0) && quoted); ++p)
+        if (*p == Char('"')) quoted = !quoted;
+    while (*p != Char(0) && *p <= Char(' ')) ++p;
+    return p;
+}
