@@ -25,7 +25,8 @@ void RunSettingsRoad(int showCommand, const char* iniFile) {
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
 
-int RunStartup(HINSTANCE instance, const char* argumentText, int showCommand) {
+int RunStartup(HINSTANCE instance, const char* argumentText, const WCHAR* wideArgumentText,
+               int showCommand) {
     // Archiver DLLs are loaded by bare name; without this an archive opened from a folder
     // holding a planted Unlha32.dll would run that DLL. Any DLL directory takes the current
     // folder out of the search; naming the program's own folder, which is searched first
@@ -37,12 +38,14 @@ int RunStartup(HINSTANCE instance, const char* argumentText, int showCommand) {
 
     AppInstance = instance;
     FileList files;
-    files.fillFromCommandLine(argumentText);
+    files.fillFromCommandLine(wideArgumentText);
     const char* iniFile = kIniFileName;
     LoadOptions(iniFile);
     BuildArchiverChain();
 
-    switch (ChooseRoad(files.count(), argumentText)) {
+    // A refused file was given too: the job says why it does nothing.
+    const int given = files.count() + static_cast<int>(files.refused().size());
+    switch (ChooseRoad(given, argumentText)) {
     case Road::Job:
         if (!RunJob(files)) RunSettingsRoad(showCommand, iniFile);
         break;

@@ -13,5 +13,8 @@ Road ChooseRoad(int fileCount, const char* argumentText);
 // to date, and the shell is told even when nothing changed. Any other close writes nothing.
 void RunSettingsRoad(int showCommand, const char* iniFile);
 
-// The whole process after the platform's entry; returns the exit code.
-int RunStartup(HINSTANCE instance, const char* argumentText, int showCommand);
+// The whole process after the platform's entry; returns the exit code. The files come
+// from wideArgumentText, so that a name the code page cannot hold is not lost; switches
+// are read from argumentText.
+int RunStartup(HINSTANCE instance, const char* argumentText, const WCHAR* wideArgumentText,
+               int showCommand);

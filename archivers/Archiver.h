@@ -70,6 +70,11 @@ public:
     StrBuf sfxTemplate;
 };
 
+// The name, without extension, of every archive made of files: the first file's long name
+// (FileList::longNameAt), so that an 8.3 alias given for a name the code page cannot hold
+// never names an archive.
+std::string ArchiveBaseName(const FileList& files);
+
 // The two files CompressSfx writes in the temporary folder before it moves the program
 // out: the archive (base name + "." + extension) and the program (base name + ".exe").
 // False when the system names no temporary folder.
@@ -78,5 +83,5 @@ struct SfxTemporaryFiles {
     std::string archive;
     std::string program;
 };
-bool FindSfxTemporaryFiles(const char* firstEntry, const char* extension,
+bool FindSfxTemporaryFiles(const FileList& list, const char* extension,
                            SfxTemporaryFiles& files);

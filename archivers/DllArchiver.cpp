@@ -131,7 +131,7 @@ bool DllArchiver::BuildCompressCommand(const StrBuf& label, const FileList& file
 
     const char* first = files.at(0).text();
     const std::string baseDirectory = ArchiveBaseDirectory(first);
-    const std::string archive = std::string(destination.text()) + ArchiveBaseName(first) + "." +
+    const std::string archive = std::string(destination.text()) + ArchiveBaseName(files) + "." +
                                 extensions[slot].text();
     text = FillTemplate(compressTemplates[slot].text(), QuoteArgument(archive),
                         BuildFileListArgument(files, baseDirectory));
@@ -146,12 +146,16 @@ bool DllArchiver::Compress(const StrBuf& label, const FileList& files,
     return true;
 }
 
-bool FindSfxTemporaryFiles(const char* firstEntry, const char* extension,
+std::string ArchiveBaseName(const FileList& files) {
+    return ArchiveBaseName(files.longNameAt(0).c_str());
+}
+
+bool FindSfxTemporaryFiles(const FileList& list, const char* extension,
                            SfxTemporaryFiles& files) {
     char tempBuffer[MAX_PATH] = "";
     GetSpecialDir(tempBuffer, DIR_TEMP, nullptr);
     if (tempBuffer[0] == '\0') return false;
-    const std::string baseName = ArchiveBaseName(firstEntry);
+    const std::string baseName = ArchiveBaseName(list);
     files.folder = std::string(tempBuffer) + "\\";
     files.archive = files.folder + baseName + "." + extension;
     files.program = files.folder + baseName + ".exe";
@@ -165,13 +169,13 @@ bool DllArchiver::CompressSfx(const StrBuf& label, const FileList& files,
     if (slot < 0 || files.count() == 0) return false;
 
     SfxTemporaryFiles temporary;
-    if (!FindSfxTemporaryFiles(files.at(0).text(), extensions[slot].text(), temporary))
+    if (!FindSfxTemporaryFiles(files, extensions[slot].text(), temporary))
         return false;
     const std::string& tempDirectory = temporary.folder;
     const std::string& tempArchive = temporary.archive;
     const std::string& tempProgram = temporary.program;
     const std::string finalProgram =
-        std::string(destination.text()) + ArchiveBaseName(files.at(0).text()) + ".exe";
+        std::string(destination.text()) + ArchiveBaseName(files) + ".exe";
 
     // Leftovers of an earlier run would be added to or carried out as the new program.
     DeleteFileA(tempArchive.c_str());

@@ -16,6 +16,11 @@ public:
         return MessageBoxA(owner, text, caption, flags);
     }
 
+    int ShowWideMessage(HWND owner, const WCHAR* text, const WCHAR* caption,
+                        UINT flags) override {
+        return MessageBoxW(owner, text, caption, flags);
+    }
+
     bool BrowseForFolder(HWND owner, const char* title, UINT flags, char* path) override {
         char displayName[MAX_PATH] = "";
         BROWSEINFOA info = {};

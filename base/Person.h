@@ -12,6 +12,9 @@ public:
 
     // MessageBoxA; returns the button pressed (IDOK, IDYES, IDNO, ...).
     virtual int ShowMessage(HWND owner, const char* text, const char* caption, UINT flags) = 0;
+    // MessageBoxW, for a text naming a file whose name the code page cannot hold.
+    virtual int ShowWideMessage(HWND owner, const WCHAR* text, const WCHAR* caption,
+                                UINT flags) = 0;
     // The shell's folder browser (no root, no callback). On success writes the chosen
     // folder's path into path (260 bytes) and returns true; false when cancelled.
     virtual bool BrowseForFolder(HWND owner, const char* title, UINT flags, char* path) = 0;

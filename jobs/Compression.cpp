@@ -9,6 +9,7 @@
 #include "base/Handles.h"
 #include "base/Paths.h"
 #include "base/Person.h"
+#include "base/WideNames.h"
 #include "jobs/Destinations.h"
 #include "jobs/Formats.h"
 #include "jobs/Jobs.h"
@@ -32,19 +33,38 @@ Archiver* FindCompressor(const StrBuf& label) {
     return nullptr;
 }
 
-int64_t FoundSize(const WIN32_FIND_DATAA& found) {
+template <typename FindData>
+int64_t FoundSize(const FindData& found) {
     return (static_cast<int64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
 }
 
-bool IsDirectory(const WIN32_FIND_DATAA& found) {
+template <typename FindData>
+bool IsDirectory(const FindData& found) {
     return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// Asks for the archive's file name; only its folder is used. False when the user cancelled
-// or the dialog failed.
-bool ChooseArchiveFolder(const char* firstEntry, std::string& folder) {
+// Walked by wide names: a file whose name the code page cannot hold comes back from
+// FindFirstFileA in a spelling that opens nothing, and a folder of that name would not
+// be counted.
+void SumWideDirSize(const WideText& directory, int64_t& total) {
+    WIN32_FIND_DATAW found;
+    const FindHandle search(FindFirstFileW((directory + L"\\*").c_str(), &found));
+    if (!search) return;
+    do {
+        const WideText name = found.cFileName;
+        if (!IsDirectory(found))
+            total += FoundSize(found);
+        else if (name != L"." && name != L"..")
+            SumWideDirSize(directory + L"\\" + name, total);
+    } while (FindNextFileW(search.get(), &found));
+}
+
+// Asks for the archive's file name, proposing one after namedAfter (the first file's long
+// name); only the chosen name's folder is used. False when the user cancelled or the
+// dialog failed.
+bool ChooseArchiveFolder(const std::string& namedAfter, std::string& folder) {
     const std::string proposed =
-        std::string(SplitPath(firstEntry).base) + SaveDialogExtension(Options.CompType);
+        std::string(SplitPath(namedAfter.c_str()).base) + SaveDialogExtension(Options.CompType);
     char name[MAX_PATH] = "";
     proposed.copy(name, MAX_PATH - 1);
 
@@ -89,7 +109,7 @@ bool WouldTouchJob(const std::string& archivePath, bool selfExtracting, const St
     if (TouchesJob(archivePath, files)) return true;
     if (!selfExtracting) return false;
     SfxTemporaryFiles temporary;
-    if (!FindSfxTemporaryFiles(files.at(0).text(), ArchiveExtension(label.text()), temporary))
+    if (!FindSfxTemporaryFiles(files, ArchiveExtension(label.text()), temporary))
         return false;
     return TouchesJob(temporary.archive, files) || TouchesJob(temporary.program, files);
 }
@@ -138,16 +158,7 @@ bool SizeIsAccepted(const FileList& files) {
 }  // namespace
 
 void SumDirSize(const std::string& directory, int64_t& total) {
-    WIN32_FIND_DATAA found;
-    const FindHandle search(FindFirstFileA((directory + "\\*").c_str(), &found));
-    if (!search) return;
-    do {
-        const std::string name = found.cFileName;
-        if (!IsDirectory(found))
-            total += FoundSize(found);
-        else if (name != "." && name != "..")
-            SumDirSize(directory + "\\" + name, total);
-    } while (FindNextFileA(search.get(), &found));
+    SumWideDirSize(ToWide(directory), total);
 }
 
 int64_t SumListSize(const FileList& files) {
@@ -175,8 +186,9 @@ bool RunCompression(const FileList& files, const StrBuf& desktop) {
     }
 
     const char* firstEntry = files.at(0).text();
-    const auto choose = [firstEntry](std::string& chosen) {
-        return ChooseArchiveFolder(firstEntry, chosen);
+    const std::string namedAfter = files.longNameAt(0);
+    const auto choose = [&namedAfter](std::string& chosen) {
+        return ChooseArchiveFolder(namedAfter, chosen);
     };
     std::string folder;
     if (!DestinationFolder(Options.CompDirType, firstEntry, Options.CompPath, desktop, choose,
@@ -187,7 +199,7 @@ bool RunCompression(const FileList& files, const StrBuf& desktop) {
     const StrBuf destination(folder.c_str());
 
     const bool selfExtracting = Options.MakeSFX && archiver->CanMakeSfx();
-    const std::string archiveName = ArchiveBaseName(firstEntry) + "." +
+    const std::string archiveName = ArchiveBaseName(files) + "." +
                                     (selfExtracting ? "exe" : ArchiveExtension(label.text()));
     const StrBuf archivePath((folder + archiveName).c_str());
 

@@ -22,6 +22,8 @@ const char kInvalidDestination[] = "解凍先の指定が不正です。解凍�
 // room Windows' CreateDirectoryA keeps too; in a longer one every entry would fail to be
 // written by the DLL, and nobody would hear of it.
 constexpr size_t kLongestExtractFolder = MAX_PATH - 1 - 12;
+const WCHAR kUnnamedCaption[] = L"圧縮できません";
+const WCHAR kUnnamedTail[] = L"は名前に使えない文字を含むため圧縮できません";
 
 // The first archiver of the chain that recognises path, and its 1-based place there.
 Archiver* FindExtractor(const StrBuf& path, int32_t& chainPosition) {
@@ -88,6 +90,12 @@ bool IsExtraction(const FileList& files) {
 }
 
 bool RunJob(const FileList& files) {
+    // A file this program cannot even open: packing the others would lose it unseen.
+    if (!files.refused().empty()) {
+        const WideText text = files.refused().front() + kUnnamedTail;
+        CurrentPerson().ShowWideMessage(nullptr, text.c_str(), kUnnamedCaption, MB_OK);
+        return true;
+    }
     if (files.count() == 0) return false;
     const bool extraction = IsExtraction(files);
     const StrBuf desktop = DesktopPath();

@@ -10,7 +10,8 @@
 extern HWND SettingsWindow;
 
 // False for an empty list and when no archiver offers the chosen format; true on every
-// other road that returns. A cancelled chooser ends the process with exit code 1.
+// other road that returns. A cancelled chooser ends the process with exit code 1. A list
+// with a refused path (FileList::refused) does nothing but say so, and gives true.
 bool RunJob(const FileList& files);
 // True when the job extracts: the list is one file, or several with MeltForAllArc on, and
 // an archiver of the chain recognises every one of them.

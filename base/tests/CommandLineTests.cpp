@@ -42,3 +42,18 @@ TEST(SplitCommandLine, QuoteAndSpaceRules) {
     };
     for (const Case& c : cases) EXPECT_EQ(c.tokens, Tokens(c.text)) << "input: " << c.text;
 }
+
+TEST(SplitCommandLine, TheArgumentTextStartsWhereTheRuntimeCutsIt) {
+    const struct {
+        const wchar_t* commandLine;
+        const wchar_t* arguments;
+    } rows[] = {
+        {L"Zibrak.exe a.txt", L"a.txt"},
+        {L"\"C:\\Program Files\\Zibrak.exe\"  \"caf\xE9 1.txt\" b", L"\"caf\xE9 1.txt\" b"},
+        {L"C:\\a\"b c\"d.exe\t/i", L"/i"},  // a quote inside the name opens a quoted stretch
+        {L"Zibrak.exe", L""},
+        {L"", L""},
+    };
+    for (const auto& row : rows)
+        EXPECT_STREQ(row.arguments, SkipProgramName(row.commandLine)) << row.commandLine;
+}

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/WideNames.h"
 #include "tests/support/TestFiles.h"
 
 using testing_support::MakeDir;
@@ -216,4 +217,103 @@ TEST(FileList, FillFromDropStopsAtTheEndOfAnUnendedBlock) {
     FileList list;
     list.fillFromDrop(static_cast<HDROP>(memory));
     EXPECT_EQ((std::vector<std::string>{"Z:\\a.txt"}), Entries(list));
+}
+
+namespace {
+
+bool WriteWide(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                              nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+std::wstring Wide(const std::string& text) { return ToWide(text); }
+
+std::string LastComponent(const std::string& path) {
+    return path.substr(path.find_last_of("\\/") + 1);
+}
+
+}  // namespace
+
+TEST(FileList, NamesTheCodePageCannotHoldArriveByTheirAliases) {
+    TempDir dir;
+    const std::wstring base = Wide(dir.path());
+    // The lossy spellings are real files too, and must not be the ones taken.
+    ASSERT_TRUE(WriteTextFile(dir / "cafe.txt", "not this one"));
+    ASSERT_TRUE(WriteWide(base + L"\\caf\xE9.txt", "caf\xC3\xA9"));
+    ASSERT_TRUE(WriteWide(base + L"\\\xD55C\xAD6D\xC5B4.txt", "korean"));
+    ASSERT_TRUE(MakeDir(dir / "My Documents"));
+    ASSERT_TRUE(CreateDirectoryW((base + L"\\My Documents\\Stra\xDF" L"e").c_str(), nullptr));
+    ASSERT_TRUE(WriteWide(base + L"\\My Documents\\Stra\xDF" L"e\\notes.TXT", "notes"));
+
+    struct Row {
+        std::wstring given;
+        std::string content;
+        std::string longName;  // the last component longNameAt gives
+    };
+    const Row rows[] = {
+        {base + L"\\caf\xE9.txt", "caf\xC3\xA9", "caf_.txt"},
+        {base + L"\\\xD55C\xAD6D\xC5B4.TXT", "korean", "___.txt"},  // the stored letter case
+        {base + L"\\my documents\\Stra\xDF" L"e\\NOTES.txt", "notes", "notes.TXT"},
+    };
+    for (const Row& row : rows) {
+        FileList dropped;
+        dropped.fillFromDrop(MakeWideDrop({L"-x.txt", row.given}));
+        FileList typed;
+        typed.fillFromCommandLine((L"-x.txt \"" + row.given + L"\"").c_str());
+        for (const FileList* list : {&dropped, &typed}) {
+            ASSERT_EQ(list == &dropped ? 2 : 1, list->count());
+            const std::string entry = list->at(list->count() - 1).text();
+            std::string content;
+            EXPECT_TRUE(testing_support::ReadTextFile(entry, content)) << entry;
+            EXPECT_EQ(row.content, content) << entry;
+            EXPECT_EQ(row.longName, LastComponent(list->longNameAt(list->count() - 1)));
+            EXPECT_TRUE(list->refused().empty());
+        }
+        // Components that fit keep their long spelling, as given.
+        EXPECT_EQ(0u, std::string(typed.at(0).text()).find(dir.path() + "\\"));
+    }
+    FileList list;
+    list.fillFromCommandLine((L"\"" + rows[2].given + L"\"").c_str());
+    const std::string entry = list.at(0).text();
+    EXPECT_NE(std::string::npos, entry.find("\\my documents\\")) << entry;
+    EXPECT_EQ(entry, list.longNameAt(0));  // the last component fits: no alias there
+}
+
+TEST(FileList, NamesThatFitAreAddedAsTheCodePageTextAddsThem) {
+    TempDir dir;
+    ASSERT_TRUE(WriteTextFile(dir / "Report 2001.txt", "x"));
+    ASSERT_TRUE(WriteTextFile(dir / "\x95\x5C\x8E\xA6.txt", "x"));  // 表示.txt
+    const std::string text = "\"" + dir.path() + "\\REPORT 2001.TXT\" -r \"" + dir.path() +
+                             "\\\x95\x5C\x8E\xA6.TXT\" missing.txt \"\"";
+    FileList ansi;
+    ansi.fillFromCommandLine(text.c_str());
+    FileList wide;
+    wide.fillFromCommandLine(Wide(text).c_str());
+    ASSERT_EQ(4, wide.count());
+    EXPECT_EQ(Entries(ansi), Entries(wide));
+    for (int32_t i = 0; i < wide.count(); ++i)
+        EXPECT_EQ(std::string(wide.at(i).text()), wide.longNameAt(i));
+}
+
+TEST(FileList, ANameWithoutAliasIsRefusedNotAdded) {
+    TempDir dir;
+    const std::wstring cafe = Wide(dir.path()) + L"\\caf\xE9.txt";
+    ASSERT_TRUE(WriteWide(cafe, "x"));
+    ASSERT_TRUE(WriteTextFile(dir / "plain.txt", "x"));
+    FileList list;
+    list.addWide(cafe, GetLongPathNameW);  // a volume without 8.3 names
+    list.addWide(Wide(dir / "plain.txt"), GetLongPathNameW);
+    list.addWide(Wide(dir.path()) + L"\\gone\xE9.txt");  // nothing there to name
+    ASSERT_EQ(1, list.count());
+    EXPECT_EQ(dir / "plain.txt", list.at(0).text());
+    EXPECT_EQ((std::vector<std::wstring>{cafe, Wide(dir.path()) + L"\\gone\xE9.txt"}),
+              list.refused());
+    list.clear();
+    EXPECT_TRUE(list.refused().empty());
 }

@@ -189,6 +189,12 @@ public:
         messages.push_back(text);
         return answer;
     }
+    int ShowWideMessage(HWND, const WCHAR* text, const WCHAR*, UINT) override {
+        std::string narrow;
+        for (; *text != 0; ++text) narrow += *text <= 0xFF ? static_cast<char>(*text) : '_';
+        messages.push_back(narrow);
+        return answer;
+    }
     bool BrowseForFolder(HWND, const char*, UINT, char*) override { return false; }
     bool ChooseSaveFile(OPENFILENAMEA&) override { return false; }
     void StartExplorer(const char*) override {}
@@ -390,16 +396,48 @@ UINT DragQueryFileA(HDROP, UINT index, LPSTR buffer, UINT size) {
     return static_cast<UINT>(copied);
 }
 
+// DragQueryFileA's names, each byte one code unit (the stand-ins' code page).
+UINT DragQueryFileW(HDROP, UINT index, WCHAR* buffer, UINT size) {
+    if (index == 0xFFFFFFFF) return static_cast<UINT>(droppedFiles.size());
+    if (index >= droppedFiles.size()) return 0;
+    const std::string& name = droppedFiles[index];
+    if (buffer == nullptr) return static_cast<UINT>(name.size());
+    if (size == 0) return 0;
+    const size_t copied = std::min<size_t>(name.size(), size - 1);
+    for (size_t i = 0; i < copied; ++i) buffer[i] = static_cast<unsigned char>(name[i]);
+    buffer[copied] = 0;
+    return static_cast<UINT>(copied);
+}
+
 void DragFinish(HDROP) { dropReleased = true; }
 
 SIZE_T GlobalSize(HANDLE) { return dropBlock.size(); }
 void* GlobalLock(HANDLE) { return dropBlock.empty() ? nullptr : dropBlock.data(); }
 BOOL GlobalUnlock(HANDLE) { return TRUE; }
 
-// Only ANSI drops are made here, so no wide name is ever converted.
-int WideCharToMultiByte(UINT, DWORD, const WCHAR*, int, LPSTR, int, LPCSTR, BOOL*) {
-    return 0;
+int WideCharToMultiByte(UINT, DWORD, const WCHAR* wide, int wideLength, LPSTR bytes, int size,
+                        LPCSTR defaultChar, BOOL* usedDefault) {
+    if (usedDefault != nullptr) *usedDefault = FALSE;
+    if (bytes != nullptr && size < wideLength) return 0;
+    for (int i = 0; i < wideLength; ++i) {
+        const bool fits = wide[i] <= 0xFF;
+        if (!fits && usedDefault != nullptr) *usedDefault = TRUE;
+        if (bytes != nullptr)
+            bytes[i] = fits ? static_cast<char>(wide[i]) : (defaultChar ? *defaultChar : '?');
+    }
+    return wideLength;
 }
+
+int MultiByteToWideChar(UINT, DWORD, LPCSTR bytes, int length, WCHAR* wide, int size) {
+    if (wide != nullptr && size < length) return 0;
+    for (int i = 0; wide != nullptr && i < length; ++i)
+        wide[i] = static_cast<unsigned char>(bytes[i]);
+    return length;
+}
+
+// Every name fits the stand-ins' code page, so no alias is ever asked for.
+DWORD GetShortPathNameW(const WCHAR*, WCHAR*, DWORD) { return 0; }
+HANDLE FindFirstFileW(const WCHAR*, WIN32_FIND_DATAW*) { return INVALID_HANDLE_VALUE; }
 
 // ---- the program's own functions beyond the readers
 

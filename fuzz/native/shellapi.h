@@ -15,4 +15,5 @@ struct DROPFILES {
 };
 
 UINT DragQueryFileA(HDROP drop, UINT index, LPSTR buffer, UINT size);
+UINT DragQueryFileW(HDROP drop, UINT index, WCHAR* buffer, UINT size);
 void DragFinish(HDROP drop);

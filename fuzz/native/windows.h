@@ -43,6 +43,12 @@ struct WIN32_FIND_DATAA {
     DWORD nFileSizeLow;
     char cFileName[MAX_PATH];
 };
+struct WIN32_FIND_DATAW {
+    DWORD dwFileAttributes;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    WCHAR cFileName[MAX_PATH];
+};
 
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
 #define INVALID_FILE_ATTRIBUTES (static_cast<DWORD>(-1))
@@ -63,6 +69,8 @@ struct WIN32_FIND_DATAA {
 
 DWORD GetFileAttributesA(LPCSTR path);
 HANDLE FindFirstFileA(LPCSTR path, WIN32_FIND_DATAA* found);
+HANDLE FindFirstFileW(const WCHAR* path, WIN32_FIND_DATAW* found);
+DWORD GetShortPathNameW(const WCHAR* longPath, WCHAR* shortPath, DWORD size);
 BOOL FindNextFileA(HANDLE search, WIN32_FIND_DATAA* found);
 BOOL FindClose(HANDLE search);
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security, DWORD disposition,
@@ -84,14 +92,18 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPST
                                DWORD size, LPCSTR file);
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file);
 
-// The drop handle's memory block (the shell drop below) and the one conversion reading
-// wide drop names needs.
+// The drop handle's memory block (the shell drop below) and the conversions of wide names.
+// The stand-ins' code page holds the code units 0 to 0xFF, each as the byte of its value:
+// every name a target puts on the disk or in a drop fits it.
 const UINT CP_ACP = 0;
+#define WC_NO_BEST_FIT_CHARS 0x400
 SIZE_T GlobalSize(HANDLE memory);
 void* GlobalLock(HANDLE memory);
 BOOL GlobalUnlock(HANDLE memory);
 int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* wide, int wideLength,
                         LPSTR bytes, int size, LPCSTR defaultChar, BOOL* usedDefault);
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR bytes, int length, WCHAR* wide,
+                        int size);
 
 // The program formats only integers with it, which vsprintf formats alike.
 inline int wsprintfA(LPSTR buffer, LPCSTR format, ...) {

@@ -5,6 +5,7 @@ add_library(zibrak_program_native STATIC
   ${ZIBRAK_SOURCE}/base/Paths.cpp
   ${ZIBRAK_SOURCE}/base/CommandLine.cpp
   ${ZIBRAK_SOURCE}/base/FileList.cpp
+  ${ZIBRAK_SOURCE}/base/WideNames.cpp
   ${ZIBRAK_SOURCE}/archivers/Archiver.cpp
   ${ZIBRAK_SOURCE}/archivers/Chain.cpp
   ${ZIBRAK_SOURCE}/archivers/CommandText.cpp

@@ -11,6 +11,7 @@
 #include "tests/support/WindowWatcher.h"
 #include "archivers/Chain.h"
 #include "settings/Options.h"
+#include "base/WideNames.h"
 
 namespace job_tests {
 namespace {
@@ -421,6 +422,99 @@ TEST_F(Compression, ExplorerShowsTheFolderUnlessItIsTheDesktop) {
         EXPECT_TRUE(Explorers().empty()) << type;
         DeleteFileA((Desktop() + name + ".lzh").c_str());
     }
+}
+
+
+// Files whose names the code page cannot hold, given as Windows gives them: in UTF-16.
+class UnheldNames : public Compression {
+protected:
+    std::wstring MakeWide(const std::wstring& name, const std::string& bytes) {
+        const std::wstring path = ToWide(work.path()) + L"\\" + name;
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+        return path;
+    }
+};
+
+TEST_F(UnheldNames, TheArchiveIsNamedAfterTheLongNameEverywhere) {
+    const std::wstring cafe = MakeWide(L"caf\xE9.txt", "cafe");
+    const std::wstring korean = MakeWide(L"\xD55C\xAD6D\xC5B4.txt", "korean");
+    Write("cafe.zip", "old");  // the best-fit name belongs to somebody else
+    Write("caf_.zip", "old");
+
+    // ZIP beside the file, asked about the old archive of that name, and Yes.
+    Options.CompType = 1;
+    Options.CompDirType = 1;
+    person.messageAnswers = {IDYES};
+    FileList list;
+    list.addWide(cafe);
+    ASSERT_EQ(1, list.count());
+    const std::string alias = list.at(0).text();
+    ASSERT_TRUE(RunJob(list));
+    ASSERT_EQ(1u, Messages().size());
+    EXPECT_EQ(Box("同名のファイル" + (work / "caf_.zip") + "が存在します。上書きしますか",
+                  "上書き確認", kQuestion),
+              Box(Messages()[0]));
+    ASSERT_EQ(1u, Commands().size());
+    const std::string aliasName = alias.substr(alias.rfind('\\') + 1);
+    EXPECT_EQ("Zip32j.dll|-r -S \"" + (work / "caf_.zip") + "\" \"" + work.path() + "\\\" \"" +
+                  aliasName + "\" ",
+              Commands()[0]);
+    EXPECT_NE("old", Read(work / "caf_.zip"));
+    EXPECT_EQ("old", Read(work / "cafe.zip"));
+
+    // The save dialog proposes the same name; LZH on the desktop road names ___.lzh.
+    Options.CompType = 0;
+    Options.CompDirType = 2;
+    person.calls.clear();
+    person.saveAnswers = {out / "chosen.lzh"};
+    list.clear();
+    list.addWide(korean);
+    ASSERT_TRUE(RunJob(list));
+    const auto dialogs = person.callsOf(PersonCall::SaveFile);
+    ASSERT_EQ(1u, dialogs.size());
+    EXPECT_EQ("___.lzh", dialogs[0].proposedName);
+    EXPECT_TRUE(FileExists(out / "___.lzh"));
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(UnheldNames, SelfExtractingProgramsTakeTheLongNameToo) {
+    FileList list;
+    list.addWide(MakeWide(L"caf\xE9.txt", "cafe"));
+    Options.MakeSFX = true;
+    Options.CompType = 1;
+    ASSERT_TRUE(RunJob(list));
+    EXPECT_TRUE(FileExists(out / "caf_.exe"));
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(UnheldNames, SizesCountFilesOfEveryName) {
+    MakeDir(work / "tree");
+    MakeWide(L"tree\\caf\xE9.txt", "12345");
+    CreateDirectoryW((ToWide(work.path()) + L"\\tree\\\xD55C").c_str(), nullptr);
+    MakeWide(L"tree\\\xD55C\\emoji\xD83D\xDE00.txt", "123");
+    int64_t total = 0;
+    SumDirSize(work / "tree", total);
+    EXPECT_EQ(8, total);
+}
+
+TEST_F(UnheldNames, AFileWithoutAliasStopsTheWholeJob) {
+    const std::wstring cafe = MakeWide(L"caf\xE9.txt", "cafe");
+    FileList list;
+    list.addWide(ToWide(report));
+    list.addWide(cafe, GetLongPathNameW);  // a volume without 8.3 names
+    ASSERT_TRUE(RunJob(list));
+    ASSERT_EQ(1u, Messages().size());
+    const PersonCall box = Messages()[0];
+    EXPECT_TRUE(box.wide);
+    EXPECT_EQ(cafe + L"は名前に使えない文字を含むため圧縮できません", box.wideText);
+    EXPECT_EQ(L"圧縮できません", box.wideCaption);
+    EXPECT_EQ(static_cast<UINT>(MB_OK), box.flags);
+    EXPECT_TRUE(Commands().empty());
+    EXPECT_FALSE(FileExists(out / "report.lzh"));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/WideNames.h"
 #include "tests/support/TestFiles.h"
 
 using namespace testing_support;
@@ -64,6 +65,25 @@ protected:
                             currentFolder.c_str(), &startup, &process))
             return static_cast<DWORD>(-2);
         processId = process.dwProcessId;
+        DWORD code = static_cast<DWORD>(-1);
+        if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process.hProcess, &code);
+        else
+            TerminateProcess(process.hProcess, 99);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return code;
+    }
+
+    // The same with a UTF-16 argument text, as Explorer starts the program.
+    DWORD RunWide(const std::wstring& arguments) {
+        std::wstring line = L"\"" + ToWide(install / "Zibrak.exe") + L"\" " + arguments;
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &process))
+            return static_cast<DWORD>(-2);
         DWORD code = static_cast<DWORD>(-1);
         if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
             GetExitCodeProcess(process.hProcess, &code);
@@ -193,6 +213,27 @@ TEST_F(E2e, CompressesTwoFilesIntoOneArchiveNamedAfterTheFirst) {
     EXPECT_TRUE(ReadTextFile(work / "back\\b.txt", b));
     EXPECT_EQ("first", a);
     EXPECT_EQ("second", b);
+}
+
+TEST_F(E2e, AFileTheCodePageCannotNameIsPackedUnderAnArchiveNameOfUnderscores) {
+    const std::wstring folder = ToWide(work.path());
+    for (const wchar_t* name : {L"caf\xE9.txt", L"\xD55C\xAD6D\xC5B4.txt"}) {
+        HANDLE file = CreateFileW((folder + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        DWORD written = 0;
+        WriteFile(file, "hello", 5, &written, nullptr);
+        CloseHandle(file);
+    }
+    ASSERT_TRUE(WriteTextFile(work / "cafe.txt", "another file"));
+    WriteOptions("CompDirType=1\r\nCompType=1\r\nCompWarn=0\r\n");
+    EXPECT_EQ(0u, RunWide(L"\"" + folder + L"\\caf\xE9.txt\""));
+    EXPECT_TRUE(FileExists(work / "caf_.zip"));
+    EXPECT_FALSE(FileExists(work / "cafe.zip"));
+
+    WriteOptions("CompDirType=1\r\nCompWarn=0\r\n");
+    EXPECT_EQ(0u, RunWide(L"\"" + folder + L"\\\xD55C\xAD6D\xC5B4.txt\""));
+    EXPECT_TRUE(FileExists(work / "___.lzh"));
 }
 
 // The method of the entry named name in an LZH archive with level-2 headers (what the

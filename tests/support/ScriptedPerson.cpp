@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/WideNames.h"
+
 namespace testing_support {
 
 ScriptedPerson::ScriptedPerson() { SetPerson(this); }
@@ -21,6 +23,18 @@ int ScriptedPerson::ShowMessage(HWND owner, const char* text, const char* captio
         return answer;
     }
     return (flags & 0xF) == MB_YESNO ? IDNO : IDOK;
+}
+
+int ScriptedPerson::ShowWideMessage(HWND owner, const WCHAR* text, const WCHAR* caption,
+                                    UINT flags) {
+    const std::wstring wideText = text ? text : L"";
+    const std::wstring wideCaption = caption ? caption : L"";
+    const int answer = ShowMessage(owner, SpellWithUnderscores(wideText).c_str(),
+                                   SpellWithUnderscores(wideCaption).c_str(), flags);
+    calls.back().wide = true;
+    calls.back().wideText = wideText;
+    calls.back().wideCaption = wideCaption;
+    return answer;
 }
 
 bool ScriptedPerson::BrowseForFolder(HWND owner, const char* title, UINT flags, char* path) {

@@ -24,6 +24,11 @@ struct PersonCall {
     DWORD structSize = 0;
     DWORD maxFile = 0;
     int exitCode = 0;     // EndProcess
+    // A wide message box (ShowWideMessage) as shown; text and caption then hold it in the
+    // code page, each character it cannot hold as '_'.
+    bool wide = false;
+    std::wstring wideText;
+    std::wstring wideCaption;
 };
 
 class ScriptedPerson : public Person {
@@ -39,6 +44,9 @@ public:
     std::vector<PersonCall> calls;
 
     int ShowMessage(HWND owner, const char* text, const char* caption, UINT flags) override;
+    // Recorded and answered as a Message.
+    int ShowWideMessage(HWND owner, const WCHAR* text, const WCHAR* caption,
+                        UINT flags) override;
     bool BrowseForFolder(HWND owner, const char* title, UINT flags, char* path) override;
     bool ChooseSaveFile(OPENFILENAMEA& dialog) override;
     void StartExplorer(const char* commandLine) override;

@@ -99,16 +99,35 @@ void Type(HWND window, const std::vector<std::string>& texts) {
     }
 }
 
+struct ClassSearch {
+    const std::string* className;
+    std::vector<HWND>* found;
+};
+
+BOOL CALLBACK CollectTopWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<ClassSearch*>(param);
+    if (IsWindowVisible(window) && ClassOf(window) == *search->className)
+        search->found->push_back(window);
+    return TRUE;
+}
+
+}  // namespace
+
 // What a click does: the button tells its dialog. Sent, not posted, so that when it
 // returns the dialog has acted on it (and EndDialog has hidden a dialog that ends).
-void Press(HWND window, int id) {
+void PressButton(HWND window, int id) {
     DWORD_PTR ignored = 0;
     SendMessageTimeoutA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                         reinterpret_cast<LPARAM>(GetDlgItem(window, id)), SMTO_NORMAL, kAnswerMs,
                         &ignored);
 }
 
-}  // namespace
+std::vector<HWND> ShownWindowsOf(const std::string& className) {
+    std::vector<HWND> found;
+    ClassSearch search{&className, &found};
+    EnumWindows(CollectTopWindow, reinterpret_cast<LPARAM>(&search));
+    return found;
+}
 
 const SeenControl* SeenWindow::control(int id) const {
     for (const SeenControl& c : controls)
@@ -201,7 +220,7 @@ void WindowWatcher::run() {
         WindowVisit visit;
         visit.before = ReadWindow(window);
         Type(window, step.typed);
-        if (step.button != 0) Press(window, step.button);
+        if (step.button != 0) PressButton(window, step.button);
         if (IsWindow(window) && IsWindowVisible(window)) {
             visit.stayed = true;
             visit.after = ReadWindow(window);

@@ -96,5 +96,9 @@ HWND FindShownWindow(const std::string& className, const std::string& caption,
                      DWORD processId = 0);
 // Reads a window and its controls.
 SeenWindow ReadWindow(HWND window);
+// Every shown top-level window of this class, of any process.
+std::vector<HWND> ShownWindowsOf(const std::string& className);
+// Presses the button id of window as a click does, and returns once the window has acted.
+void PressButton(HWND window, int id);
 
 }  // namespace testing_support
