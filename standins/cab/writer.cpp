@@ -1,5 +1,6 @@
 // Microsoft cabinets written as a stream: one folder, stored, MSZIP or LZX with a 2 MiB
-// window, cut into CFDATA blocks of 32 KiB of input each.
+// window, cut into CFDATA blocks of 32 KiB of input each. Names are code page bytes when
+// they fit it, else UTF-8 marked with _A_NAME_IS_UTF.
 #include "standins/core/formats.h"
 
 #include <windows.h>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "standins/codecs/lzx_encoder.h"
+#include "standins/core/names.h"
 #include "standins/codecs/mszip_encoder.h"
 #include "standins/write/writer_io.h"
 #include "standins/cab/cab.h"
@@ -24,6 +26,7 @@ const uint16_t kTypeStored = 0;
 // some readers: 65535 blocks of 32 KiB is the most one folder holds.
 const uint64_t kMaxFolderInput = 0xFFFFull * kBlockSize;
 const uint64_t kMaxCabinet = 0x7FFFFFFFull;
+const uint16_t kNameIsUtf = 0x80;  // _A_NAME_IS_UTF: the record's name is UTF-8
 
 // The cabinet checksum: little-endian words XORed, the odd tail bytes taken high to low.
 uint32_t Checksum(const unsigned char* p, size_t n, uint32_t seed) {
@@ -47,11 +50,14 @@ uint32_t Checksum(const unsigned char* p, size_t n, uint32_t seed) {
     return sum ^ tail;
 }
 
-// Names inside a cabinet use '\\' only.
-std::string BackslashName(const std::string& name) {
-    std::string out = ReplaceSeparators(name, '/', '\\');
-    while (!out.empty() && out[0] == '\\') out.erase(0, 1);
-    return out;
+// Names inside a cabinet use '\\' only. The stored bytes, and whether they are UTF-8.
+std::string StoredName(const std::string& utf8Name, bool& isUtf8) {
+    std::string name = utf8Name;
+    std::replace(name.begin(), name.end(), '/', '\\');
+    while (!name.empty() && name[0] == '\\') name.erase(0, 1);
+    std::string bytes;
+    isUtf8 = !Utf8FitsCodePage(name, &bytes);
+    return isUtf8 ? name : bytes;
 }
 
 // Collects the folder's input across files into 32 KiB frames and writes each as one
@@ -129,15 +135,17 @@ private:
 }  // namespace
 
 // One CFFILE record: its size and offset are those of the data as it was read.
-std::string FileRecord(const Item& item, const std::string& name, uint64_t size, uint64_t at) {
+std::string FileRecord(const Item& item, const std::string& name, bool isUtf8, uint64_t size,
+                       uint64_t at) {
     std::string r;
     AppendLe32(r, static_cast<uint32_t>(size));
     AppendLe32(r, static_cast<uint32_t>(at));
     AppendLe16(r, 0);  // folder 0
     AppendLe16(r, item.dosTime >> 16);
     AppendLe16(r, item.dosTime & 0xFFFF);
-    AppendLe16(r, item.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                     FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
+    AppendLe16(r, (item.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                      FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE)) |
+                      (isUtf8 ? kNameIsUtf : 0));
     r += name;
     r += '\0';
     return r;
@@ -152,19 +160,22 @@ WriteResult WriteCabArchive(const WriteJob& job, CabMethod method) {
     };
     std::vector<const Item*> files;
     std::vector<std::string> names;
+    std::vector<bool> utf8;
     uint64_t listed = 0;
     size_t recordsSize = 0;
     for (const Item& item : job.items) {
         if (item.isDir) continue;  // cabinets have no folder entries; paths carry the folders
-        std::string name = BackslashName(item.name);
+        bool isUtf8 = false;
+        std::string name = StoredName(item.name, isUtf8);
         if (name.empty()) return fail(WriteError::cannotWrite, item.name);
         // Refused before anything is written when the listed sizes already say so.
         listed += item.size;
         if (files.size() == 0xFFFF || listed > kMaxFolderInput)
             return fail(WriteError::tooLarge, std::string());
-        recordsSize += FileRecord(item, name, 0, 0).size();
+        recordsSize += FileRecord(item, name, isUtf8, 0, 0).size();
         files.push_back(&item);
         names.push_back(name);
+        utf8.push_back(isUtf8);
     }
     ArchiveOutput out(job.archive);
     if (!out.opened()) return fail(WriteError::cannotWrite, std::string());
@@ -212,7 +223,7 @@ WriteResult WriteCabArchive(const WriteJob& job, CabMethod method) {
             return fail(error == WriteError::none ? sinkError() : error, item.name);
         if (size > kMaxFolderInput - folderSize || out.position() > kMaxCabinet)
             return fail(WriteError::tooLarge, std::string());
-        records += FileRecord(item, names[i], size, folderSize);
+        records += FileRecord(item, names[i], utf8[i], size, folderSize);
         folderSize += size;
     }
     if (!folder.finish()) return fail(sinkError(), std::string());

@@ -2,19 +2,26 @@
 // gathering the files to pack, the archive test and the journal.
 #include <windows.h>
 
+#include <algorithm>
 #include <set>
 
 #include "standins/command/command.h"
+#include "standins/core/file_streams.h"
+#include "standins/core/names.h"
 #include "standins/core/ui.h"
 #include "standins/sfx/sfx.h"
 
 namespace standin {
 namespace {
 
+// The gathering works in UTF-8 (the command text's code page paths converted once) and
+// reaches the disk through the wide API, so that a file whose name the code page cannot hold
+// is found, read and stored by its own name.
+
 class FindHandle {
 public:
-    FindHandle(const std::string& pattern, WIN32_FIND_DATAA& data)
-        : h_(FindFirstFileA(pattern.c_str(), &data)) {}
+    FindHandle(const std::string& pattern, WIN32_FIND_DATAW& data)
+        : h_(FindFirstFileW(ExtendedPath(pattern).data(), &data)) {}
     ~FindHandle() {
         if (valid()) FindClose(h_);
     }
@@ -27,12 +34,33 @@ private:
     HANDLE h_;
 };
 
-bool EndsWithSeparator(const std::string& path) {
-    return !path.empty() && LastSeparatorIndex(path) == path.size() - 1;
+// In UTF-8 no byte of a multibyte character is '\\' or '/', so these scan bytes.
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
 }
 
-std::string WithSeparator(const std::string& dir) {
-    return EndsWithSeparator(dir) ? dir : dir + "\\";
+bool EndsWithUtf8Separator(const std::string& path) {
+    return !path.empty() && IsSeparator(path.back());
+}
+
+std::string WithUtf8Separator(const std::string& dir) {
+    return EndsWithUtf8Separator(dir) ? dir : dir + "\\";
+}
+
+size_t LastSeparator(const std::string& path) {
+    return path.find_last_of("\\/");
+}
+
+std::vector<std::string> Components(const std::string& path) {
+    std::vector<std::string> parts;
+    size_t at = 0;
+    while (at <= path.size()) {
+        size_t end = path.find_first_of("\\/", at);
+        if (end == std::string::npos) end = path.size();
+        if (end > at) parts.push_back(path.substr(at, end - at));
+        at = end + 1;
+    }
+    return parts;
 }
 
 bool HasDrive(const std::string& path) {
@@ -41,13 +69,13 @@ bool HasDrive(const std::string& path) {
 }
 
 bool IsFullPath(const std::string& path) {
-    return HasDrive(path) || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
+    return HasDrive(path) || (!path.empty() && IsSeparator(path[0]));
 }
 
 // The name a full path is stored under: without its drive and leading separators.
 std::string StoredNameOf(const std::string& fullPath) {
     size_t at = HasDrive(fullPath) ? 2 : 0;
-    while (at < fullPath.size() && (fullPath[at] == '\\' || fullPath[at] == '/')) ++at;
+    while (at < fullPath.size() && IsSeparator(fullPath[at])) ++at;
     return fullPath.substr(at);
 }
 
@@ -62,68 +90,174 @@ uint32_t DosTimeOf(const FILETIME& written) {
     return (static_cast<uint32_t>(date) << 16) | time;
 }
 
+// A path the wide API gave back in its "\\?\" form, without that prefix.
+std::string PlainPath(const WideText& wide) {
+    std::string path = WideToUtf8(wide.data());
+    if (path.compare(0, 8, "\\\\?\\UNC\\") == 0) return "\\" + path.substr(7);
+    if (path.compare(0, 4, "\\\\?\\") == 0) return path.substr(4);
+    return path;
+}
+
 std::string FullPathOf(const std::string& path) {
-    char buffer[MAX_PATH * 2];
-    DWORD n = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
-    if (n == 0 || n >= sizeof buffer) return path;
-    return std::string(buffer, n);
+    return PlainPath(ExtendedPath(path));
+}
+
+bool SameComponent(const std::string& a, const std::string& b) {
+    WideText wa = Utf8ToWide(a);
+    WideText wb = Utf8ToWide(b);
+    return CompareStringOrdinal(wa.data(), -1, wb.data(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// The full path with every alias on it expanded; false when it cannot be (nothing there).
+bool LongPathOf(const std::string& path, std::string& longPath) {
+    // Wine hands a "\\?\" path back unchanged, so only a path too long for the plain
+    // form is given in that one.
+    WideText given = ExtendedPath(path);
+    if (given.size() < MAX_PATH) given = Utf8ToWide(PlainPath(given));
+    DWORD n = GetLongPathNameW(given.data(), nullptr, 0);
+    if (n == 0) return false;
+    WideText expanded(n + 1, L'\0');
+    DWORD got = GetLongPathNameW(given.data(), expanded.data(), n + 1);
+    if (got == 0 || got > n) return false;
+    expanded.resize(got + 1);
+    longPath = PlainPath(expanded);
+    return true;
+}
+
+// Zibrak gives a file whose name the code page cannot hold by its 8.3 alias ("CAF~1.TXT").
+// Such a path is resolved to its long form, and each of the stored name's components that
+// is an alias becomes the long name the user sees; a component that differs only in case
+// stays as given. Every alias has a '~', so other paths are left as they are. A name with
+// "." or ".." components is not matched up: the full path has those folded away.
+void ExpandAliases(std::string& path, std::string& name) {
+    std::string longPath;
+    if (path.find('~') == std::string::npos || !LongPathOf(path, longPath)) return;
+    std::vector<std::string> names = Components(name);
+    std::vector<std::string> longs = Components(longPath);
+    for (const std::string& part : names)
+        if (part == "." || part == "..") return;
+    if (names.size() > longs.size()) return;
+    std::string rebuilt;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string& long_ = longs[longs.size() - names.size() + i];
+        if (i > 0) rebuilt += '\\';
+        rebuilt += SameComponent(names[i], long_) ? names[i] : long_;
+    }
+    path = longPath;
+    name = rebuilt;
+}
+
+// What tells one folder from every other on the machine, whatever path leads to it.
+struct FolderId {
+    DWORD volume = 0, high = 0, low = 0;
+    bool operator==(const FolderId& o) const {
+        return volume == o.volume && high == o.high && low == o.low;
+    }
+};
+
+// False when the file system gives no identity (then no loop can be told).
+bool FolderIdOf(const std::string& path, FolderId& id) {
+    FileHandle folder(CreateFileW(ExtendedPath(path).data(), 0,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!folder.valid() || !GetFileInformationByHandle(folder.get(), &info)) return false;
+    if (info.nFileIndexHigh == 0 && info.nFileIndexLow == 0) return false;
+    id.volume = info.dwVolumeSerialNumber;
+    id.high = info.nFileIndexHigh;
+    id.low = info.nFileIndexLow;
+    return true;
+}
+
+uint64_t SizeOf(DWORD high, DWORD low) {
+    return (static_cast<uint64_t>(high) << 32) | low;
 }
 
 class Gatherer {
 public:
-    Gatherer(const std::string& exclude, std::vector<Item>& items)
-        : exclude_(exclude.empty() ? std::string() : FullPathOf(exclude)), items_(items) {}
+    Gatherer(const std::string& exclude, std::vector<Item>& items) : items_(items) {
+        std::string full;
+        if (!exclude.empty()) {
+            if (!LongPathOf(exclude, full)) full = FullPathOf(exclude);
+            exclude_ = Utf8ToWide(full);
+        }
+    }
 
     // path exists on disk; name is what it is stored as.
     bool addPath(const std::string& path, const std::string& name) {
         WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return addFolder(path, name, data);
+        if (!GetFileAttributesExW(ExtendedPath(path).data(), GetFileExInfoStandard, &data))
+            return failedAt(name.empty() ? path : name);
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            return addFolder(path, name, data.dwFileAttributes, data.ftLastWriteTime);
         addFile(path, name, data.dwFileAttributes, data.ftLastWriteTime,
-                (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+                SizeOf(data.nFileSizeHigh, data.nFileSizeLow));
         return true;
     }
 
+    const std::string& failed() const { return failed_; }
+
+private:
     // The folder's content, recursively; an empty folder becomes a directory entry.
-    bool addFolder(const std::string& path, const std::string& name,
-                   const WIN32_FILE_ATTRIBUTE_DATA& folder) {
-        std::string dir = WithSeparator(path);
-        WIN32_FIND_DATAA found;
+    // A folder reached again below itself (a junction, a symbolic link or a mount that leads
+    // back up) is not walked again: its content is already being stored under the first
+    // path, and walking it would never end. Links that lead elsewhere are followed, so what
+    // they hold is packed as the user sees it in Explorer.
+    bool addFolder(const std::string& path, const std::string& name, DWORD attributes,
+                   const FILETIME& written) {
+        FolderId id;
+        bool known = FolderIdOf(path, id);
+        if (known) {
+            for (const FolderId& walking : walking_)
+                if (walking == id) return true;
+            walking_.push_back(id);
+        }
+        bool ok = walkFolder(path, name, attributes, written);
+        if (known) walking_.pop_back();
+        return ok;
+    }
+
+    bool walkFolder(const std::string& path, const std::string& name, DWORD attributes,
+                    const FILETIME& written) {
+        std::string dir = WithUtf8Separator(path);
+        WIN32_FIND_DATAW found;
         FindHandle find(dir + "*", found);
-        if (!find.valid()) return false;
+        // Gone or unreadable since it was named: the folder is to blame.
+        if (!find.valid()) return failedAt(name.empty() ? path : name);
         bool empty = true;
         do {
-            std::string child = found.cFileName;
-            if (child == "." || child == "..") continue;
+            if (wcscmp(found.cFileName, L".") == 0 || wcscmp(found.cFileName, L"..") == 0)
+                continue;
             empty = false;
-            std::string childName = name.empty() ? child : WithSeparator(name) + child;
+            std::string child = WideToUtf8(found.cFileName);
+            std::string childName = name.empty() ? child : WithUtf8Separator(name) + child;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                WIN32_FILE_ATTRIBUTE_DATA sub{};
-                sub.dwFileAttributes = found.dwFileAttributes;
-                sub.ftLastWriteTime = found.ftLastWriteTime;
-                if (!addFolder(dir + child, childName, sub)) return false;
+                if (!addFolder(dir + child, childName, found.dwFileAttributes,
+                               found.ftLastWriteTime))
+                    return false;
             } else {
                 addFile(dir + child, childName, found.dwFileAttributes, found.ftLastWriteTime,
-                        (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow);
+                        SizeOf(found.nFileSizeHigh, found.nFileSizeLow));
             }
-        } while (FindNextFileA(find.get(), &found));
-        if (GetLastError() != ERROR_NO_MORE_FILES) return false;
+        } while (FindNextFileW(find.get(), &found));
+        if (GetLastError() != ERROR_NO_MORE_FILES) return failedAt(name.empty() ? path : name);
         if (empty && !name.empty()) {
             Item item;
             item.name = name;
             item.isDir = true;
-            item.dosTime = DosTimeOf(folder.ftLastWriteTime);
-            item.attributes = folder.dwFileAttributes;
+            item.dosTime = DosTimeOf(written);
+            item.attributes = attributes;
             add(item);
         }
         return true;
     }
 
-private:
     void addFile(const std::string& path, const std::string& name, DWORD attributes,
                  const FILETIME& written, uint64_t size) {
-        if (!exclude_.empty() && lstrcmpiA(FullPathOf(path).c_str(), exclude_.c_str()) == 0) {
-            return;
+        if (!exclude_.empty()) {
+            WideText full = Utf8ToWide(FullPathOf(path));
+            if (CompareStringOrdinal(full.data(), -1, exclude_.data(), -1, TRUE) == CSTR_EQUAL)
+                return;
         }
         Item item;
         item.name = name;
@@ -139,10 +273,26 @@ private:
         if (names_.insert(item.name).second) items_.push_back(item);
     }
 
-    std::string exclude_;
+    bool failedAt(const std::string& what) {
+        failed_ = what;
+        return false;
+    }
+
+    WideText exclude_;
     std::vector<Item>& items_;
     std::set<std::string> names_;
+    std::vector<FolderId> walking_;  // the folders from the entry given down to this one
+    std::string failed_;
 };
+
+// The archive's and the destination's paths, in the code page as the command text gives them.
+bool EndsWithSeparator(const std::string& path) {
+    return !path.empty() && LastSeparatorIndex(path) == path.size() - 1;
+}
+
+std::string WithSeparator(const std::string& dir) {
+    return EndsWithSeparator(dir) ? dir : dir + "\\";
+}
 
 // <dir>\<archive name without its extension>.exe; ".tar.gz" counts as one extension.
 std::string ProgramPath(const std::string& archive, const std::string& dir) {
@@ -228,8 +378,9 @@ int GatherFromArgs(Dll dll, const Command& command, size_t first, std::vector<It
         return RefuseWrite(dll, archive, kReasonPackArguments, kErrorCommandName, message);
     }
     std::vector<std::string> entries(command.args.begin() + first + 2, command.args.end());
-    if (!GatherItems(command.args[first + 1], entries, archive, items)) {
-        return RefuseWrite(dll, archive, kReasonPackRead, kErrorFileOpen, message);
+    std::string failed;
+    if (!GatherItems(command.args[first + 1], entries, archive, items, &failed)) {
+        return RefuseWrite(dll, archive, failed, kReasonPackRead, kErrorFileOpen, message);
     }
     if (items.empty()) return RefuseWrite(dll, archive, kReasonPackNothing, kErrorFileOpen, message);
     return kOk;
@@ -348,14 +499,14 @@ std::vector<Token> SplitCommand(const std::string& text) {
 }
 
 bool GatherItems(const std::string& baseDir, const std::vector<std::string>& entries,
-                 const std::string& exclude, std::vector<Item>& items) {
+                 const std::string& exclude, std::vector<Item>& items, std::string* failed) {
     // An empty base leaves the entries relative to the current folder, as a bare name is.
-    std::string base = baseDir.empty() ? std::string() : WithSeparator(baseDir);
-    Gatherer gatherer(exclude, items);
+    std::string base = baseDir.empty() ? std::string() : WithUtf8Separator(AnsiToUtf8(baseDir));
+    Gatherer gatherer(AnsiToUtf8(exclude), items);
     for (const std::string& given : entries) {
-        std::string entry = given;
+        std::string entry = AnsiToUtf8(given);
         // "<dir>\*.*" (or "*.*" alone, the base folder) means the folder's whole content.
-        size_t separator = LastSeparatorIndex(entry);
+        size_t separator = LastSeparator(entry);
         std::string last = separator == std::string::npos ? entry : entry.substr(separator + 1);
         if (last == "*.*" || last == "*") {
             entry.resize(separator == std::string::npos ? 0 : separator);
@@ -369,9 +520,13 @@ bool GatherItems(const std::string& baseDir, const std::vector<std::string>& ent
             path = entry.empty() ? (base.empty() ? std::string(".") : base) : base + entry;
             name = entry;
         }
-        name = ReplaceSeparators(name, '/', '\\');
-        while (!name.empty() && EndsWithSeparator(name)) name.pop_back();
-        if (!gatherer.addPath(path, name)) return false;
+        std::replace(name.begin(), name.end(), '/', '\\');
+        while (!name.empty() && EndsWithUtf8Separator(name)) name.pop_back();
+        ExpandAliases(path, name);
+        if (!gatherer.addPath(path, name)) {
+            if (failed) *failed = gatherer.failed();
+            return false;
+        }
     }
     return true;
 }

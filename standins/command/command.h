@@ -21,13 +21,17 @@ struct Token {
 // Splits on spaces outside double quotes; a quoted token keeps its spaces.
 std::vector<Token> SplitCommand(const std::string& text);
 
-// Items for baseDir and the entries after it: an entry is relative to baseDir (the current
-// folder when baseDir is empty) or a full path (then stored without drive and leading
-// separators); "<dir>\*.*" or a folder stands for the folder's whole content. The file
-// `exclude` (the archive being written) is left out.
-// False when an entry does not exist or a folder cannot be read; items is then unspecified.
+// Items for baseDir and the entries after it (both in the code page, as a command text gives
+// them): an entry is relative to baseDir (the current folder when baseDir is empty) or a full
+// path (then stored without drive and leading separators); "<dir>\*.*" or a folder stands
+// for the folder's whole content. The file `exclude` (the archive being written) is left
+// out. Items hold UTF-8 names and paths found through the wide API, so that names the code
+// page cannot hold are packed too; an 8.3 alias among the entries is stored under its long
+// name. False when an entry does not exist or a folder cannot be read (failed, when given,
+// receives its name in UTF-8); items is then unspecified.
 bool GatherItems(const std::string& baseDir, const std::vector<std::string>& entries,
-                 const std::string& exclude, std::vector<Item>& items);
+                 const std::string& exclude, std::vector<Item>& items,
+                 std::string* failed = nullptr);
 
 // A command text cut into switches (unquoted tokens beginning with '-') and the other
 // arguments, both in order.
@@ -80,7 +84,7 @@ int Written(Dll dll, const std::string& archive, bool ok, std::string& message);
 using ArchiveWriter = std::function<WriteResult(const WriteJob& job)>;
 int WriteCommand(Dll dll, WriteJob job, const ArchiveWriter& writer, std::string& message);
 // Reports that archive could not be written (reason: a Japanese text, after "entry: " when
-// entry is not empty) in a message box; code.
+// entry, in UTF-8, is not empty) in a message box; code.
 int RefuseWrite(Dll dll, const std::string& archive, const std::string& entry,
                 const char* reason, int code, std::string& message);
 inline int RefuseWrite(Dll dll, const std::string& archive, const char* reason, int code,

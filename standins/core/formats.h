@@ -1,6 +1,8 @@
 // The archive formats the stand-in archiver DLLs read and write.
-// Paths are in the system code page (Shift-JIS under a Japanese locale) and are used
-// with the ANSI Win32 file functions; names inside archives are stored as those bytes.
+// The archive's and the destination's paths are in the system code page (Shift-JIS under a
+// Japanese locale), as the command texts give them. The files to pack are named in UTF-8 and
+// opened with the wide API; each writer stores a name in the code page when it fits and
+// otherwise the way its format records Unicode.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -17,8 +19,9 @@ Kind DetectKind(const std::string& path);
 
 // One thing to put into an archive.
 struct Item {
-    std::string name;        // name inside the archive, '\\'-separated, relative
-    std::string sourcePath;  // file on disk; empty for a directory entry
+    std::string name;        // name inside the archive in UTF-8, '\\'-separated, relative
+    std::string sourcePath;  // file on disk in UTF-8 (opened with the wide API); empty for a
+                             // directory entry
     bool isDir = false;
     uint64_t size = 0;
     uint32_t dosTime = 0;    // MS-DOS date (high word) and time (low word), local time

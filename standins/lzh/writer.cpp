@@ -1,7 +1,9 @@
 // LZH archives: writes level-2 headers around -lh0-, -lh5-, -lh6- or -lh7- data, each file
 // streamed through the encoder straight into the archive (files of 4 GiB or more with their
 // sizes in a 0x42 extended header), and reads the level 0-2 headers of an archive it adds to
-// (libarchive reads them for extraction).
+// (libarchive reads them for extraction). Names are Shift-JIS in the 0x01 and 0x02 headers;
+// a name the code page cannot hold has its spelling there with '_' for what it lacks, and
+// after them its UTF-16 form in 0x44 and 0x45.
 #include "standins/core/formats.h"
 
 #include <windows.h>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "standins/codecs/lzh_encoder.h"
+#include "standins/core/names.h"
 #include "standins/lzh/header.h"
 #include "standins/write/writer_io.h"
 #include "standins/lzh/lzh.h"
@@ -18,22 +21,24 @@ namespace standin {
 namespace {
 
 const unsigned char kPathSeparator = 0xFF;  // separator inside LZH directory headers
+const wchar_t kWidePathSeparator = 0xFFFF;  // the same in the UTF-16 directory header
 const unsigned char kExtSizes = 0x42;       // extended header of the 64-bit sizes
+const unsigned char kExtFileName = 0x01;
+const unsigned char kExtDirName = 0x02;
+const unsigned char kExtWideFileName = 0x44;
+const unsigned char kExtWideDirName = 0x45;
 
-// Splits a '\\' or '/' separated name into components, leaving double-byte characters whole.
+// Splits a '\\' or '/' separated UTF-8 name into components (no byte of a multibyte UTF-8
+// character is a separator).
 std::vector<std::string> SplitComponents(const std::string& name) {
     std::vector<std::string> parts;
     std::string part;
-    for (size_t i = 0; i < name.size(); ++i) {
-        if (IsLeadByte(name[i]) && i + 1 < name.size()) {
-            part += name[i];
-            part += name[++i];
-        } else if (name[i] == '\\' || name[i] == '/' ||
-                   static_cast<unsigned char>(name[i]) == kPathSeparator) {
+    for (char c : name) {
+        if (c == '\\' || c == '/') {
             if (!part.empty()) parts.push_back(part);
             part.clear();
         } else {
-            part += name[i];
+            part += c;
         }
     }
     if (!part.empty()) parts.push_back(part);
@@ -45,15 +50,7 @@ std::string NameKey(const std::string& name) {
     std::string key;
     for (const std::string& part : SplitComponents(name)) {
         if (!key.empty()) key += '\\';
-        for (size_t i = 0; i < part.size(); ++i) {
-            char c = part[i];
-            if (IsLeadByte(c) && i + 1 < part.size()) {
-                key += c;
-                key += part[++i];
-            } else {
-                key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-            }
-        }
+        for (char c : part) key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     }
     return key;
 }
@@ -64,14 +61,15 @@ struct LzhEntry {
     uint64_t dataSize = 0;  // packed bytes
     uint64_t originalSize = 0;
     std::string method;
-    std::string name;  // '\\' separated
+    std::string name;  // UTF-8, '\\' separated
     uint16_t crc = 0;
     uint32_t dosTime = 0;
     int level = 0;
 };
 
 struct ExtHeaders {
-    std::string fileName, dirName;
+    std::string fileName, dirName;  // code page bytes, or UTF-16LE when wide
+    bool wideFile = false, wideDir = false;
     bool hasHeaderCrc = false;
     size_t headerCrcAt = 0;  // offset of the CRC inside the archive
     // The base header's 32-bit sizes, replaced by a 0x42 header's 64-bit ones.
@@ -89,10 +87,13 @@ bool ReadExtHeaders(const std::string& a, size_t pos, size_t limit, uint32_t nex
         if (type == 0x00 && dataLen >= 2) {
             ext.hasHeaderCrc = true;
             ext.headerCrcAt = pos + 1;
-        } else if (type == 0x01) {
+        } else if (type == kExtFileName || type == kExtWideFileName) {
+            // The one that comes last wins, as for libarchive.
             ext.fileName = data;
-        } else if (type == 0x02) {
+            ext.wideFile = type == kExtWideFileName;
+        } else if (type == kExtDirName || type == kExtWideDirName) {
             ext.dirName = data;
+            ext.wideDir = type == kExtWideDirName;
         } else if (type == kExtSizes && dataLen == 16) {
             // Only this exact length counts, as for libarchive, which extracts: the two
             // readers must agree on where the entry's data ends.
@@ -107,13 +108,27 @@ bool ReadExtHeaders(const std::string& a, size_t pos, size_t limit, uint32_t nex
     return true;
 }
 
-std::string JoinName(std::string dir, std::string file) {
-    for (char& c : dir)
+// One stored name part in UTF-8: UTF-16LE from a wide header (its separators 0xFFFF), else
+// bytes as LZH programs write them (separators 0xFF).
+std::string DecodePart(const std::string& stored, bool wide) {
+    if (wide) {
+        WideText text(stored.size() / 2 + 1, L'\0');
+        for (size_t i = 0; i + 1 < stored.size(); i += 2) {
+            wchar_t c = static_cast<wchar_t>(GetLe16(stored, i));
+            text[i / 2] = c == kWidePathSeparator ? L'\\' : c;
+        }
+        return DecodeWideName(text.data(), text.size() - 1);
+    }
+    std::string bytes = stored;
+    for (char& c : bytes)
         if (static_cast<unsigned char>(c) == kPathSeparator) c = '\\';
-    for (char& c : file)
-        if (static_cast<unsigned char>(c) == kPathSeparator) c = '\\';
+    return DecodeStoredName(bytes, NameBytes::unmarked);
+}
+
+std::string JoinName(const ExtHeaders& ext, const std::string& file, bool wideFile) {
+    std::string dir = DecodePart(ext.dirName, ext.wideDir);
     if (!dir.empty() && dir.back() != '\\') dir += '\\';
-    return dir + file;
+    return dir + DecodePart(file, wideFile);
 }
 
 // Parses the entry header at pos (a holds it whole; the data follows it in the archive);
@@ -144,7 +159,7 @@ bool ParseEntry(const std::string& a, size_t pos, LzhEntry& e) {
         if (e.level == 0) {
             e.dataStart = baseEnd;
             e.dataSize = ext.packedSize;
-            e.name = JoinName("", baseName);
+            e.name = DecodePart(baseName, false);
         } else {
             if (crcAt + 5 > baseEnd) return false;
             size_t extEnd = 0;
@@ -154,7 +169,8 @@ bool ParseEntry(const std::string& a, size_t pos, LzhEntry& e) {
             if (extEnd - baseEnd > ext.packedSize) return false;
             e.dataStart = extEnd;
             e.dataSize = ext.packedSize - (extEnd - baseEnd);
-            e.name = JoinName(ext.dirName, ext.fileName.empty() ? baseName : ext.fileName);
+            e.name = ext.fileName.empty() ? JoinName(ext, baseName, false)
+                                           : JoinName(ext, ext.fileName, ext.wideFile);
         }
     } else if (e.level == 2) {
         size_t total = GetLe16(a, pos);
@@ -173,7 +189,7 @@ bool ParseEntry(const std::string& a, size_t pos, LzhEntry& e) {
         e.dosTime = UnixTimeToDos(GetLe32(a, pos + 15));
         e.dataStart = pos + total;
         e.dataSize = ext.packedSize;
-        e.name = JoinName(ext.dirName, ext.fileName);
+        e.name = JoinName(ext, ext.fileName, ext.wideFile);
     } else {
         return false;
     }
@@ -286,10 +302,31 @@ bool BuildLzhHeader(const Item& item, const LzhFacts& facts, std::string& h) {
         return false;
     std::vector<std::string> parts = SplitComponents(item.name);
     if (parts.empty()) return false;
-    std::string fileName, dirName;
+    // A name the code page holds is stored in it alone, byte for byte as LHA programs write
+    // it. Any other gets the code page spelling with '_' for what the code page lacks (for
+    // programs that read only that) and then its UTF-16 form, which a reader takes over it.
+    const bool wide = !Utf8FitsCodePage(item.name);
+    std::string fileName, dirName, wideFile, wideDir;
     size_t dirParts = item.isDir ? parts.size() : parts.size() - 1;
-    for (size_t i = 0; i < dirParts; ++i) dirName += parts[i] + static_cast<char>(kPathSeparator);
-    if (!item.isDir) fileName = parts.back();
+    for (size_t i = 0; i < dirParts; ++i) {
+        dirName += Utf8ToAnsiLossy(parts[i]) + static_cast<char>(kPathSeparator);
+        if (!wide) continue;
+        WideText text = Utf8ToWide(parts[i]);
+        for (size_t k = 0; k + 1 < text.size(); ++k) AppendLe16(wideDir, text[k]);
+        AppendLe16(wideDir, kWidePathSeparator);
+    }
+    if (!item.isDir) {
+        fileName = Utf8ToAnsiLossy(parts.back());
+        if (wide) {
+            WideText text = Utf8ToWide(parts.back());
+            for (size_t k = 0; k + 1 < text.size(); ++k) AppendLe16(wideFile, text[k]);
+        }
+    }
+    // Libarchive takes a wide header whose first byte is zero for a damaged archive and
+    // stops there, so a part beginning with such a character (U+4E00 "一", U+0100...) keeps
+    // only its code page spelling.
+    if (!wideFile.empty() && wideFile[0] == '\0') wideFile.clear();
+    if (!wideDir.empty() && wideDir[0] == '\0') wideDir.clear();
 
     h.assign(26, '\0');
     h.replace(2, 5, facts.method);
@@ -305,13 +342,22 @@ bool BuildLzhHeader(const Item& item, const LzhFacts& facts, std::string& h) {
     std::vector<size_t> extStarts;
     extStarts.push_back(h.size());
     AddExt(h, 0x00, std::string(2, '\0'));
+    // Libarchive keeps whichever name header comes last, so the wide ones follow.
     if (!item.isDir) {
         extStarts.push_back(h.size());
-        AddExt(h, 0x01, fileName);
+        AddExt(h, kExtFileName, fileName);
     }
     if (!dirName.empty()) {
         extStarts.push_back(h.size());
-        AddExt(h, 0x02, dirName);
+        AddExt(h, kExtDirName, dirName);
+    }
+    if (!wideFile.empty()) {
+        extStarts.push_back(h.size());
+        AddExt(h, kExtWideFileName, wideFile);
+    }
+    if (!wideDir.empty()) {
+        extStarts.push_back(h.size());
+        AddExt(h, kExtWideDirName, wideDir);
     }
     extStarts.push_back(h.size());
     std::string attr(2, '\0');
@@ -477,10 +523,10 @@ WriteResult Failed(WriteError error, const std::string& entry) {
     return result;
 }
 
-// The name shown for the archive itself when it is to blame.
+// The name shown for the archive itself when it is to blame, in UTF-8 as entries are.
 std::string FileNameOf(const std::string& path) {
     size_t separator = LastSeparatorIndex(path);
-    return separator == std::string::npos ? path : path.substr(separator + 1);
+    return AnsiToUtf8(separator == std::string::npos ? path : path.substr(separator + 1));
 }
 
 }  // namespace
@@ -495,7 +541,7 @@ WriteResult WriteLzhArchive(const WriteJob& job, LzhPacking packing, bool keepEx
     if (!out.opened()) return Failed(out.error(), std::string());
     if (keepExisting && GetFileAttributesA(job.archive.c_str()) != INVALID_FILE_ATTRIBUTES) {
         // Closed again before the commit: Windows renames nothing over an open file.
-        InputFile old(job.archive);
+        InputFile old(AnsiToUtf8(job.archive));
         if (!old.opened()) return Failed(WriteError::cannotRead, FileNameOf(job.archive));
         ArchiveScanner scanner(old);
         std::string header;

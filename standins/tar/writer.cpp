@@ -1,15 +1,19 @@
 // TAR written as a stream (ustar, with GNU long names and GNU base-256 sizes), plain, in
-// gzip at level 6 or in bzip2 at level 9.
+// gzip at level 6 or in bzip2 at level 9. Names are Shift-JIS bytes in the ustar header, as
+// the family's Japanese programs read them; a name the code page cannot hold goes in UTF-8
+// in a pax extended header before its entry.
 #include <windows.h>
 
 #include <bzlib.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "standins/core/formats.h"
+#include "standins/core/names.h"
 #include "standins/write/writer_io.h"
 #include "standins/tar/tar.h"
 
@@ -82,6 +86,44 @@ void AppendEntry(std::string& tar, const std::string& name, char type, uint64_t 
         AppendPadded(tar, name + '\0');
     }
     AppendHeader(tar, name, type, size, mode, mtime);
+}
+
+// One pax record, "<length> <key>=<value>\n", whose length counts its own digits.
+std::string PaxRecord(const std::string& key, const std::string& value) {
+    size_t rest = 1 + key.size() + 1 + value.size() + 1;
+    size_t length = rest + std::to_string(rest).size();
+    // Adding the digits can carry into one digit more (98 + 2 = 100).
+    if (std::to_string(length).size() != std::to_string(rest).size())
+        length = rest + std::to_string(length).size();
+    return std::to_string(length) + " " + key + "=" + value + "\n";
+}
+
+// The first bytes of a code page text that fit width, never half a double-byte character.
+std::string CutToField(const std::string& text, size_t width) {
+    size_t end = 0;
+    while (end < text.size()) {
+        size_t next = end + (IsLeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1);
+        if (next > width || next > text.size()) break;
+        end = next;
+    }
+    return text.substr(0, end);
+}
+
+// The entry for a UTF-8 name: in the code page it fits, or else behind a pax header with the
+// UTF-8 path, which readers take over the ustar name (here the code page spelling with '_'
+// for what it lacks, cut to the field, for readers that know no pax).
+void AppendNamedEntry(std::string& tar, const std::string& utf8Name, char type, uint64_t size,
+                      uint32_t mode, uint32_t mtime) {
+    std::string name;
+    if (Utf8FitsCodePage(utf8Name, &name)) {
+        AppendEntry(tar, name, type, size, mode, mtime);
+        return;
+    }
+    std::string shown = Utf8ToAnsiLossy(utf8Name);
+    std::string records = PaxRecord("path", utf8Name);
+    AppendHeader(tar, CutToField("PaxHeader/" + shown, 100), 'x', records.size(), 0644, mtime);
+    AppendPadded(tar, records);
+    AppendHeader(tar, CutToField(shown, 100), type, size, mode, mtime);
 }
 
 uint32_t ModeOf(const Item& item) {
@@ -177,12 +219,13 @@ WriteResult WriteTarArchive(const WriteJob& job, TarFilter filter) {
     WriteProgress progress(job);
     for (const Item& item : job.items) {
         if (!progress.begin(item.name)) return fail(WriteError::cancelled, item.name);
-        std::string name = ReplaceSeparators(item.name, '\\', '/');
+        std::string name = item.name;
+        std::replace(name.begin(), name.end(), '\\', '/');
         uint32_t mtime = DosTimeToUnix(item.dosTime);
         std::string header;
         if (item.isDir) {
             if (name.empty() || name.back() != '/') name += '/';
-            AppendEntry(header, name, '5', 0, ModeOf(item), mtime);
+            AppendNamedEntry(header, name, '5', 0, ModeOf(item), mtime);
             if (!sink->write(header.data(), header.size())) return fail(WriteError::none, item.name);
             continue;
         }
@@ -190,7 +233,7 @@ WriteResult WriteTarArchive(const WriteJob& job, TarFilter filter) {
         InputFile input(item.sourcePath);
         uint64_t declared = 0;
         if (!input.opened() || !input.size(declared)) return fail(WriteError::cannotRead, item.name);
-        AppendEntry(header, name, '0', declared, ModeOf(item), mtime);
+        AppendNamedEntry(header, name, '0', declared, ModeOf(item), mtime);
         if (!sink->write(header.data(), header.size())) return fail(WriteError::none, item.name);
         uint64_t size = 0;
         uint32_t crc = 0;

@@ -1,6 +1,7 @@
 // Archives of the read-only formats built byte by byte, so the extractors are tested against
 // bytes no code under test wrote.
 #include "standins/cab/cab.h"
+#include "standins/core/names.h"
 #include "standins/lzh/lzh.h"
 #include "standins/tar/tar.h"
 #include "standins/tests/archive_builders.h"
@@ -18,8 +19,8 @@ namespace standin_test {
 
 standin::Item FileItem(const std::string& name, const std::string& source) {
     standin::Item item;
-    item.name = name;
-    item.sourcePath = source;
+    item.name = standin::AnsiToUtf8(name);
+    item.sourcePath = standin::AnsiToUtf8(source);
     item.dosTime = kDosTime;
     item.attributes = FILE_ATTRIBUTE_ARCHIVE;
     return item;
@@ -27,7 +28,7 @@ standin::Item FileItem(const std::string& name, const std::string& source) {
 
 standin::Item DirItem(const std::string& name) {
     standin::Item item;
-    item.name = name;
+    item.name = standin::AnsiToUtf8(name);
     item.isDir = true;
     item.dosTime = kDosTime;
     item.attributes = FILE_ATTRIBUTE_DIRECTORY;

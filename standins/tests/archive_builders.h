@@ -14,7 +14,9 @@ const uint32_t kDosTime = (((2023u - 1980) << 9 | 5 << 5 | 6) << 16) | (12 << 11
 // "表" is 0x95 0x5C in Shift-JIS: its trail byte is a backslash.
 const char kHyo[] = "表";
 
-// A file to pack from source, stored as name, and a folder entry; both carry kDosTime.
+// A file to pack from source, stored as name, and a folder entry; both carry kDosTime. The
+// name and the source are given in the code page, as these sources spell them (they compile
+// to Shift-JIS), and reach the writers in UTF-8, as the gathering gives them.
 standin::Item FileItem(const std::string& name, const std::string& source);
 standin::Item DirItem(const std::string& name);
 

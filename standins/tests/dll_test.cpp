@@ -10,6 +10,7 @@
 
 #include "standins/cab/cab.h"
 #include "standins/command/command.h"
+#include "standins/core/names.h"
 #include "standins/lzh/lzh.h"
 #include "standins/sfx/sfx.h"
 #include "standins/tar/tar.h"
@@ -579,7 +580,7 @@ TEST(StandinDlls, ExtractionSkipsUnsafeNamesAndUndecodableEntries) {
     auto item = [&](const std::string& name, const std::string& source) {
         standin::Item i;
         i.name = name;
-        i.sourcePath = source;
+        i.sourcePath = standin::AnsiToUtf8(source);
         i.size = 4;
         i.dosTime = 0x5A210000;
         return i;

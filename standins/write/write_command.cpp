@@ -1,6 +1,7 @@
 // Writing an archive on behalf of a DLL's command: the progress window, and the message box
 // that names what failed.
 #include "standins/command/command.h"
+#include "standins/core/names.h"
 #include "standins/core/ui.h"
 
 namespace standin {
@@ -25,6 +26,12 @@ const Reason kReasons[] = {
     {WriteError::outOfMemory, kErrorEnoughMemory, "メモリが足りません"},
 };
 
+// The writers name entries in UTF-8; the DLL's windows show code page text, with '_' for
+// what the code page lacks.
+std::string ShownName(const std::string& utf8) {
+    return Utf8ToAnsiLossy(utf8);
+}
+
 const Reason& ReasonOf(WriteError error) {
     for (const Reason& r : kReasons) {
         if (r.error == error) return r;
@@ -39,7 +46,7 @@ int WriteCommand(Dll dll, WriteJob job, const ArchiveWriter& writer, std::string
     {
         Progress progress(dll, job.archive);
         job.progress = [&](const std::string& entry, uint64_t done, uint64_t total) {
-            return progress.update(entry, done, total);
+            return progress.update(ShownName(entry), done, total);
         };
         result = writer(job);
     }
@@ -60,7 +67,7 @@ int RefuseWrite(Dll dll, const std::string& archive, const std::string& entry,
                 const char* reason, int code, std::string& message) {
     std::string text =
         std::string(kWriteFailureHeader) + "\r\n" + kArchiveLabel + archive + "\r\n\r\n";
-    if (!entry.empty()) text += entry + ": ";
+    if (!entry.empty()) text += ShownName(entry) + ": ";
     text += reason;
     ShowFailure(dll, text);
     message = text;

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "standins/core/names.h"
+
 namespace standin {
 namespace {
 
@@ -24,8 +26,9 @@ bool Valid(void* h) {
 
 InputFile::InputFile(const std::string& path)
     // Shared for writing too: a log another program keeps open can still be packed.
-    : handle_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                          nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {}
+    : handle_(CreateFileW(ExtendedPath(path).data(), GENERIC_READ,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {}
 
 InputFile::~InputFile() {
     if (Valid(handle_)) CloseHandle(AsHandle(handle_));

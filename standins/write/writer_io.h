@@ -10,7 +10,7 @@
 
 namespace standin {
 
-// A file to pack, read from start to end.
+// A file to pack, read from start to end. path is in UTF-8 and opened by its Unicode name.
 class InputFile : public ByteSource {
 public:
     explicit InputFile(const std::string& path);

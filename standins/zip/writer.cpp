@@ -1,6 +1,7 @@
 // ZIP archives written as a stream: deflated (or stored) entries, names as raw
-// system-code-page bytes (no UTF-8 flag), optionally encrypted with the traditional PKWARE
-// scheme, with ZIP64 fields where a size or an offset passes 4 GiB.
+// system-code-page bytes (no UTF-8 flag) when they fit it and in UTF-8 with flag bit 11
+// otherwise, optionally encrypted with the traditional PKWARE scheme, with ZIP64 fields where
+// a size or an offset passes 4 GiB.
 #include <windows.h>
 
 #include <zlib.h>
@@ -9,7 +10,10 @@
 #include <memory>
 #include <random>
 
+#include <algorithm>
+
 #include "standins/core/formats.h"
+#include "standins/core/names.h"
 #include "standins/write/writer_io.h"
 #include "standins/zip/zip.h"
 
@@ -20,6 +24,9 @@ const uint32_t kLocalSignature = 0x04034b50;
 const uint32_t kCentralSignature = 0x02014b50;
 const uint32_t kEndSignature = 0x06054b50;
 const uint16_t kFlagEncrypted = 0x0001;
+const uint16_t kFlagUtf8 = 0x0800;  // the name (and comment) are UTF-8
+const uint32_t kHostMsDos = 0;      // "version made by": the system whose names these are
+const uint32_t kHostVfat = 14;
 const uint16_t kStored = 0;
 const uint16_t kDeflated = 8;
 const size_t kEncryptionHeaderSize = 12;
@@ -143,7 +150,11 @@ std::string CentralHeader(const Entry& e) {
     bool zip64 = !extra.empty();
     std::string h;
     AppendLe32(h, kCentralSignature);
-    AppendLe16(h, zip64 ? 45 : 20);  // made by MS-DOS: names are code-page bytes
+    // Made by MS-DOS: unflagged names are code-page bytes, as Japanese readers expect. A UTF-8
+    // name is made by VFAT (long names, the same attributes): Info-ZIP's unzip reads every
+    // MS-DOS name through the OEM code page, even one flagged as UTF-8.
+    uint32_t host = (e.flags & kFlagUtf8) ? kHostVfat : kHostMsDos;
+    AppendLe16(h, host << 8 | (zip64 ? 45 : 20));
     AppendLe16(h, VersionNeeded(e, zip64 || e.zip64Local));
     AppendLe16(h, e.flags);
     AppendLe16(h, e.method);
@@ -232,8 +243,15 @@ private:
 
     bool add(const Item& item) {
         Entry e;
-        e.name = ReplaceSeparators(item.name, '\\', '/');
-        if (item.isDir && (e.name.empty() || e.name.back() != '/')) e.name += '/';
+        std::string name = item.name;
+        std::replace(name.begin(), name.end(), '\\', '/');
+        if (item.isDir && (name.empty() || name.back() != '/')) name += '/';
+        // Japanese programs read unflagged names as Shift-JIS, so a name that has a spelling
+        // there keeps it; any other is written in UTF-8 and says so.
+        if (!Utf8FitsCodePage(name, &e.name)) {
+            e.name = name;
+            e.flags |= kFlagUtf8;
+        }
         if (e.name.empty() || e.name.size() > 0xFFFF) {
             failed(WriteError::cannotWrite, item.name);
             return false;

@@ -229,10 +229,10 @@ TEST(EngineTest, NamesArriveInTheSystemCodePage) {
     // name with no '/' whose trail bytes are 0x5C).
     ASSERT_TRUE(WriteTextFile(dir / "src", "sjis"));
     Item item;
-    item.name = "表ソ.txt";
+    item.name = u8"表ソ.txt";
     item.sourcePath = dir / "src";
     Item nested = item;
-    nested.name = "表\\ソ.txt";
+    nested.name = u8"表\\ソ.txt";
     ASSERT_TRUE(WriteZip(dir / "s.zip", {item, nested}, true));
     EXPECT_EQ(kOk, Extract(dir / "s.zip", dir / "sjis", &EnableZipReaders).code);
     EXPECT_EQ("表\\|表\\ソ.txt=sjis|表ソ.txt=sjis|", Tree(dir / "sjis"));
