@@ -1,6 +1,7 @@
 // Writing an archive on behalf of a DLL's command: the progress window, and the message box
 // that names what failed.
 #include "standins/command/command.h"
+#include "standins/core/names.h"
 #include "standins/core/ui.h"
 
 namespace standin {
@@ -39,7 +40,8 @@ int WriteCommand(Dll dll, WriteJob job, const ArchiveWriter& writer, std::string
     {
         Progress progress(dll, job.archive);
         job.progress = [&](const std::string& entry, uint64_t done, uint64_t total) {
-            return progress.update(entry, done, total);
+            // The writers' names are in the code page; the window shows UTF-8.
+            return progress.update(AnsiToUtf8(entry), done, total);
         };
         result = writer(job);
     }
@@ -62,7 +64,7 @@ int RefuseWrite(Dll dll, const std::string& archive, const std::string& entry,
         std::string(kWriteFailureHeader) + "\r\n" + kArchiveLabel + archive + "\r\n\r\n";
     if (!entry.empty()) text += entry + ": ";
     text += reason;
-    ShowFailure(dll, text);
+    ShowFailure(dll, AnsiToUtf8(text));
     message = text;
     return code;
 }
