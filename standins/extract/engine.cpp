@@ -274,9 +274,14 @@ std::string ComparablePath(const std::string& path) {
         }
         resolved = wide;
     }
+    // One form for every path, whichever of the two was asked.
+    size_t skip = 0;
+    if (resolved.size() > 4 && resolved[0] == L'\\' && resolved[1] == L'\\' && resolved[2] == L'?' &&
+        resolved[3] == L'\\')
+        skip = 4;
     WideText upper(resolved.size() * 2 + 1, L'\0');
-    int m = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, resolved.data(),
-                         static_cast<int>(resolved.size() - 1), upper.data(),
+    int m = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, resolved.data() + skip,
+                         static_cast<int>(resolved.size() - 1 - skip), upper.data(),
                          static_cast<int>(upper.size()));
     return WideToUtf8(upper.data(), m > 0 ? m : 0);
 }
