@@ -718,9 +718,11 @@ private:
             noteRename(name, path);
             return Place::write;
         }
-        if (mapped_) noteRename(name, path);
         DWORD attrs = GetFileAttributesW(ExtendedPath(path).data());
-        if (attrs == INVALID_FILE_ATTRIBUTES) return Place::write;
+        if (attrs == INVALID_FILE_ATTRIBUTES) {
+            if (mapped_) noteRename(name, path);
+            return Place::write;
+        }
         if (attrs & FILE_ATTRIBUTE_DIRECTORY) {
             fail(Make(name, kReasonFolderInTheWay, kErrorCannotWrite));
             return Place::skip;
@@ -735,6 +737,8 @@ private:
             case OverwriteAnswer::cancel: cancel(name); return Place::stop;
             }
         }
+        // Listed only when written: a file the user kept was not renamed.
+        if (mapped_) noteRename(name, path);
         replace = true;
         return Place::write;
     }
