@@ -3,6 +3,7 @@
 #include "standins/codecs/arj_reader.h"
 #include "standins/arj/arj.h"
 #include "standins/core/file_streams.h"
+#include "standins/core/names.h"
 
 namespace standin {
 
@@ -27,10 +28,12 @@ void WalkArj(const std::string& archive, EntryTarget& target) {
             return;
         }
         bool go = true;
+        // ARJ marks no name's coding: its bytes decide (Shift-JIS, or UTF-8 when they are).
+        std::string name = DecodeStoredName(entry.name, NameBytes::unmarked);
         if (entry.fileType == ArjFileType::directory) {
-            go = target.folder(entry.name);
+            go = target.folder(name);
         } else if (entry.fileType == ArjFileType::binary || entry.fileType == ArjFileType::text) {
-            go = target.file(entry.name, entry.dosTime,
+            go = target.file(name, entry.dosTime,
                              [&](ByteSink& sink) { return reader.extract(sink); });
         }
         // Volume labels and chapters carry no file.

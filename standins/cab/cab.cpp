@@ -23,7 +23,8 @@ int RunCab(const std::string& text, std::string& message) {
     }
     if (command.has("-x")) {
         return ExtractCommand(dll, &EnableCabReaders, command.arg(0), command.arg(1),
-                              command.has("-o"), message);
+                              command.has("-o"), message, nullptr, nullptr, nullptr, nullptr,
+                              &ListCabStoredNames);
     }
     if (command.has("-f")) return MakeSfx(dll, command.arg(0), command.arg(1), message);
     return UnknownCommand(dll, text, message);

@@ -1,5 +1,6 @@
 // Cab32.dll's family: its command runner, its readers and the cabinet writer.
 #pragma once
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ int RunCab(const std::string& text, std::string& message);
 
 // The readers Cab32.dll registers (cab/readers.cpp).
 bool EnableCabReaders(struct archive* reader);
+// The file records' names, marked _A_NAME_IS_UTF or not (cab/stored_names.cpp).
+void ListCabStoredNames(const std::string& archive, std::set<std::string>& marked,
+                        std::set<std::string>& unmarked);
 
 // One folder of method (cab/writer.cpp); more than 2 GiB of input is refused as tooLarge
 // before anything is written.

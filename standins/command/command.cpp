@@ -388,13 +388,14 @@ int GatherFromArgs(Dll dll, const Command& command, size_t first, std::vector<It
 
 int ReportFailures(Dll dll, const std::string& archive, const ExtractResult& result,
                    std::string& message) {
-    if (result.failures.empty()) {
+    if (result.failures.empty() && result.renamed.empty()) {
         message = "extracted";
         return kOk;
     }
     std::string text = DescribeFailures(archive, result);
     ShowFailure(dll, text);
-    message = text;
+    message = Utf8ToAnsiLossy(text);
+    if (result.failures.empty()) return kOk;
     return result.code != kOk ? result.code : result.failures.front().code;
 }
 
@@ -429,7 +430,7 @@ int UnknownCommand(Dll dll, const std::string& text, std::string& message) {
 int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
                    const std::string& dest, bool overwrite, std::string& message,
                    StoredCrc storedCrc, WalkEntries walk, DecodeRefused decodeRefused,
-                   EnableReaders lone) {
+                   EnableReaders lone, ListStoredNames storedNames) {
     if (archive.empty() || dest.empty()) {
         return Refuse(dll, archive, kReasonArguments, kErrorCommandName, message);
     }
@@ -448,7 +449,11 @@ int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
     job.walk = walk;
     job.decodeRefused = decodeRefused;
     job.lone = lone;
-    CreateParents(job.destDir);
+    job.storedNames = storedNames;
+    // Zibrak sends Tar32, Unrar32 and Unarj32j no overwrite switch, so they ask too.
+    if (!overwrite)
+        job.askOverwrite = [&](const std::string& entry) { return AskOverwrite(dll, archive, entry); };
+    CreateParents(AnsiToUtf8(job.destDir));
     ExtractResult result;
     {
         Progress progress(dll, archive);

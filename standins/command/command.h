@@ -51,17 +51,20 @@ bool ReadsKind(Dll dll, Kind kind);
 // True when path holds, by content, an archive that dll extracts.
 bool AcceptsArchive(Dll dll, const std::string& path);
 // Extracts archive into dest with the readers enable registers (or walk, a decoder of our
-// own, when given): checks the archive by
-// content first, shows the progress window, asks for passwords, and shows one message box
-// naming every entry that failed. The result is kOk or the first failure's code.
+// own, when given): checks the archive by content first, shows the progress window, asks
+// for passwords and, without overwrite, whether to replace each existing file, and shows one
+// message box naming every entry that failed or was renamed. The result is kOk or the
+// first failure's code: renamed entries alone are no failure, as every file came out.
 int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
                    const std::string& dest, bool overwrite, std::string& message,
                    StoredCrc storedCrc = nullptr, WalkEntries walk = nullptr,
-                   DecodeRefused decodeRefused = nullptr, EnableReaders lone = nullptr);
+                   DecodeRefused decodeRefused = nullptr, EnableReaders lone = nullptr,
+                   ListStoredNames storedNames = nullptr);
 // Reports a failure of the command itself (no entry involved) in a message box; code.
 int Refuse(Dll dll, const std::string& archive, const char* reason, int code,
            std::string& message);
-// Shows result's failures in one message box; the result's code.
+// Shows result's failures and renamed entries in one message box; the result's code
+// (message receives the box's text in the code page).
 int ReportFailures(Dll dll, const std::string& archive, const ExtractResult& result,
                    std::string& message);
 // Archive, base directory and entries from args[first]...: kOk, or the failure's code after

@@ -7,18 +7,16 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "standins/core/file_streams.h"
+#include "standins/core/names.h"
 
 namespace standin {
 namespace {
 
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
-}
-
-bool EndsWithSeparator(const std::string& s) {
-    return !s.empty() && LastSeparatorIndex(s) == s.size() - 1;
 }
 
 bool IsDeviceName(const std::string& part) {
@@ -28,43 +26,58 @@ bool IsDeviceName(const std::string& part) {
     if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
         base == "CONOUT$")
         return true;
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
+    bool port = base.size() >= 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0);
+    if (!port) return false;
+    std::string number = base.substr(3);
+    // Windows takes the superscript digits too: "COM¹" is a port.
+    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == u8"\u00B9" ||
+           number == u8"\u00B2" || number == u8"\u00B3";
 }
 
-// Splits an entry name into its components; false for anything that could leave the
-// destination: a leading separator, a drive or stream colon, "..", a device name.
-bool SplitName(const std::string& name, std::vector<std::string>& parts) {
-    parts.clear();
-    if (name.empty() || IsSeparator(name[0])) return false;
-    std::string part;
-    auto flush = [&]() {
-        if (part.empty() || part == ".") {
-            part.clear();
-            return true;
-        }
-        // Windows drops trailing dots and spaces, so ".. " would still mean "..".
-        if (part.find_first_not_of(". ") == std::string::npos) return false;
-        if (IsDeviceName(part)) return false;
-        parts.push_back(part);
-        part.clear();
-        return true;
-    };
-    for (size_t i = 0; i < name.size(); ++i) {
-        char c = name[i];
-        if (IsLeadByte(c) && i + 1 < name.size()) {
-            part += c;
-            part += name[++i];
-            continue;
-        }
-        if (static_cast<unsigned char>(c) < 0x20 || c == ':') return false;
-        if (IsSeparator(c)) {
-            if (!flush()) return false;
-        } else {
-            part += c;
+bool HasDrive(const std::string& name) {
+    return name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]));
+}
+
+// One component as Windows can hold it; false when it names the folder above or nothing.
+bool MapComponent(std::string& part, bool& mapped) {
+    // Windows drops trailing dots and spaces, so ".. " would still mean "..".
+    if (part.find_first_not_of(". ") == std::string::npos) return false;
+    for (char& c : part) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F || strchr("<>:\"|?*", c)) {
+            c = '_';
+            mapped = true;
         }
     }
-    if (!flush()) return false;
+    size_t keep = part.find_last_not_of(". ") + 1;
+    if (keep < part.size()) {
+        part.resize(keep);
+        mapped = true;
+    }
+    if (IsDeviceName(part)) {
+        part.insert(part.begin(), '_');
+        mapped = true;
+    }
+    return true;
+}
+
+// Splits a decoded entry name into the components it lands as; false for anything that
+// could leave the destination: a leading separator, a drive, "..".
+bool SplitName(const std::string& name, std::vector<std::string>& parts, bool& mapped) {
+    parts.clear();
+    if (name.empty() || IsSeparator(name[0]) || HasDrive(name)) return false;
+    std::string part;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        if (i < name.size() && !IsSeparator(name[i])) {
+            part += name[i];
+            continue;
+        }
+        if (!part.empty() && part != ".") {
+            if (!MapComponent(part, mapped)) return false;
+            parts.push_back(part);
+        }
+        part.clear();
+    }
     return !parts.empty();
 }
 
@@ -84,11 +97,14 @@ const uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
 
 }  // namespace
 
-bool SafeJoin(const std::string& destDir, const std::string& name, std::string& out) {
+bool SafeJoin(const std::string& destDir, const std::string& name, std::string& out,
+              bool* mapped) {
     std::vector<std::string> parts;
-    if (!SplitName(name, parts)) return false;
+    bool changed = false;
+    if (!SplitName(name, parts, changed)) return false;
+    if (mapped) *mapped = changed;
     out = destDir;
-    if (!out.empty() && !EndsWithSeparator(out)) out += '\\';
+    if (!out.empty() && !IsSeparator(out.back())) out += '\\';
     for (size_t i = 0; i < parts.size(); ++i) {
         if (i) out += '\\';
         out += parts[i];
@@ -99,13 +115,9 @@ bool SafeJoin(const std::string& destDir, const std::string& name, std::string& 
 void CreateParents(const std::string& path) {
     bool afterName = false;  // the previous character was part of a name, not ':' or a separator
     for (size_t i = 0; i < path.size(); ++i) {
-        if (IsLeadByte(path[i]) && i + 1 < path.size()) {
-            ++i;
-            afterName = true;
-            continue;
-        }
         // The root ("C:\\" or leading separators) cannot be created and is skipped.
-        if (IsSeparator(path[i]) && afterName) CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+        if (IsSeparator(path[i]) && afterName)
+            CreateDirectoryW(ExtendedPath(path.substr(0, i)).data(), nullptr);
         afterName = !IsSeparator(path[i]) && path[i] != ':';
     }
 }

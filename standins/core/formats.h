@@ -64,11 +64,16 @@ struct WriteJob {
 
 
 
-// Shared by the extractors (core/common.cpp).
-// Joins destDir and an entry name ('/' or '\\' separated); false when the name is absolute,
-// has a drive or a ".." component, or is empty.
-bool SafeJoin(const std::string& destDir, const std::string& name, std::string& out);
-// Creates every missing directory along path up to its last separator.
+// Shared by the extractors (core/common.cpp). Entry names and the paths made of them are
+// UTF-8 here, as the engine holds them; the disk is reached with the wide API.
+// Joins destDir and a decoded entry name ('/' or '\\' separated) into out. A component
+// Windows cannot hold is mapped: each of <>:"|?* and control characters becomes '_',
+// trailing dots and spaces go, a device name (CON, NUL, COM1 ...) gets '_' in front; mapped
+// says whether anything changed. False when the name is empty, absolute, has a drive or a
+// ".." component: those would leave the destination and are refused.
+bool SafeJoin(const std::string& destDir, const std::string& name, std::string& out,
+              bool* mapped = nullptr);
+// Creates every missing directory along a UTF-8 path up to its last separator.
 void CreateParents(const std::string& path);
 // Reads a whole file; false when it cannot be opened.
 bool ReadWholeFile(const std::string& path, std::string& data);

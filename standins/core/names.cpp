@@ -119,12 +119,12 @@ bool IsMultibyteUtf8(const std::string& bytes) {
     return multibyte;
 }
 
-std::string DecodeStoredName(const std::string& bytes, NameBytes coding) {
-    if (coding == NameBytes::utf8 || (coding == NameBytes::unmarked && IsMultibyteUtf8(bytes)))
-        return ComposeNfc(WideToUtf8(Utf8ToWide(bytes).data()));
-    // Libarchive's RAR 1.5-4.x reader, and its ZIP reader for a name made on MS-DOS, turn
-    // every byte 0x5C into '/', the trail byte of "表" (0x95 0x5C) included. A '/' right
-    // after a lead byte is never a separator of its own, so it is put back.
+namespace {
+
+// Libarchive's RAR 1.5-4.x reader, and its ZIP reader for a name made on MS-DOS, turn every
+// byte 0x5C into '/', the trail byte of "表" (0x95 0x5C) included. A '/' right after a lead
+// byte is never a separator of its own, so it is put back.
+std::string WithTrailBytesBack(const std::string& bytes) {
     std::string sjis = bytes;
     for (size_t i = 0; i + 1 < sjis.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(sjis[i]);
@@ -132,8 +132,23 @@ std::string DecodeStoredName(const std::string& bytes, NameBytes coding) {
         if (sjis[i + 1] == '/') sjis[i + 1] = '\\';
         ++i;
     }
-    WideText wide = ToWide(kStoredCodePage, sjis);
+    return sjis;
+}
+
+}  // namespace
+
+std::string DecodeStoredName(const std::string& bytes, NameBytes coding) {
+    if (coding == NameBytes::utf8 || (coding == NameBytes::unmarked && IsMultibyteUtf8(bytes)))
+        return ComposeNfc(WideToUtf8(Utf8ToWide(bytes).data()));
+    WideText wide = ToWide(kStoredCodePage, WithTrailBytesBack(bytes));
     return WideToUtf8(wide.data(), Length(wide));
+}
+
+bool ReadsAsUnmarkedName(const std::string& bytes) {
+    if (IsMultibyteUtf8(bytes)) return true;
+    std::string sjis = WithTrailBytesBack(bytes);
+    return sjis.empty() || MultiByteToWideChar(kStoredCodePage, MB_ERR_INVALID_CHARS, sjis.data(),
+                                               static_cast<int>(sjis.size()), nullptr, 0) > 0;
 }
 
 std::string DecodeWideName(const wchar_t* wide, size_t length) {

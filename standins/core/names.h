@@ -46,6 +46,9 @@ enum class NameBytes {
 // names decomposed). Separators are left as stored ('/' or '\\'); a Shift-JIS trail byte
 // 0x5C stays part of its character. Bytes that do not decode become U+FFFD.
 std::string DecodeStoredName(const std::string& bytes, NameBytes coding);
+// True when bytes read cleanly as a name stored without a mark: well-formed UTF-8, or
+// Shift-JIS with no invalid sequence.
+bool ReadsAsUnmarkedName(const std::string& bytes);
 // The same for text already in UTF-16 (Joliet, 7-Zip, LZH's 0x44 header).
 std::string DecodeWideName(const wchar_t* wide, size_t length);
 

@@ -1,7 +1,9 @@
 // The windows a stand-in shows of its own. Each dialog is built from a template in memory,
-// so every DLL stands alone without resources; the texts are Shift-JIS and go through the
-// ANSI functions.
+// so every DLL stands alone without resources; the program's own texts are Shift-JIS and go
+// through the ANSI functions, names (UTF-8) through the wide ones.
 #include "standins/core/ui.h"
+
+#include "standins/core/names.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -23,6 +25,12 @@ const char kPasswordCaption[] = "パスワードの入力";
 const char kPasswordLabel[] = "パスワード:";
 const char kConfirmLabel[] = "確認:";
 const char kMismatchText[] = "パスワードが一致しません。もう一度入力してください。";
+const char kOverwriteCaption[] = "上書きの確認";
+const char kOverwriteQuestion[] = "同じ名前のファイルがあります。上書きしますか?";
+const char kOverwriteText[] = "上書き";
+const char kSkipText[] = "スキップ";
+const char kOverwriteAllText[] = "すべて上書き";
+const char kSkipAllText[] = "すべてスキップ";
 const char kOkText[] = "OK";
 const char kCancelText[] = "キャンセル";
 // The face the program's own dialogs use (template strings are UTF-16 whatever the code page).
@@ -176,8 +184,17 @@ CommandScope::~CommandScope() {
 }
 
 void ShowFailure(Dll dll, const std::string& text) {
-    MessageBoxA(nullptr, text.c_str(), IdentityOf(dll).fileName, MB_OK);
+    WideText caption = AnsiToWide(IdentityOf(dll).fileName);
+    MessageBoxW(nullptr, Utf8ToWide(text).data(), caption.data(), MB_OK);
 }
+
+namespace {
+
+void SetItemUtf8(HWND dialog, int id, const std::string& utf8) {
+    SetDlgItemTextW(dialog, id, Utf8ToWide(utf8).data());
+}
+
+}  // namespace
 
 // ---- Progress ----------------------------------------------------------------------------
 
@@ -223,7 +240,7 @@ bool Progress::Window::open(const std::string& archive) {
     t.add(kProgressBar, u"msctls_progress32", WS_BORDER, 7, 34, 226, 10);
     t.add(IDCANCEL, u"Button", BS_PUSHBUTTON | WS_TABSTOP, 93, 51, 54, 14, kCancelText);
     if (!t.ok()) return false;
-    dialog = CreateDialogIndirectParamA(ThisModule(), t.get(), nullptr, Proc,
+    dialog = CreateDialogIndirectParamW(ThisModule(), t.get(), nullptr, Proc,
                                         reinterpret_cast<LPARAM>(this));
     if (!dialog) return false;
     SetDlgItemTextA(dialog, kArchiveText, archive.c_str());
@@ -279,7 +296,7 @@ bool Progress::update(const std::string& entry, uint64_t done, uint64_t total) {
     window_->lastPump = now;
 
     if (entry != window_->entry) {
-        SetDlgItemTextA(window_->dialog, kEntryText, entry.c_str());
+        SetItemUtf8(window_->dialog, kEntryText, entry);
         try {
             window_->entry = entry;
         } catch (const std::bad_alloc&) {
@@ -323,7 +340,7 @@ INT_PTR CALLBACK PasswordProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
         state = reinterpret_cast<PasswordState*>(lParam);
         SetDlgItemTextA(dialog, kArchiveText, state->archive->c_str());
-        SetDlgItemTextA(dialog, kEntryText, state->entry->c_str());
+        SetItemUtf8(dialog, kEntryText, *state->entry);
         SendDlgItemMessageA(dialog, kPasswordField, EM_LIMITTEXT, kPasswordMax, 0);
         SendDlgItemMessageA(dialog, kConfirmField, EM_LIMITTEXT, kPasswordMax, 0);
         SetFocus(GetDlgItem(dialog, kPasswordField));
@@ -395,7 +412,7 @@ bool AskPassword(Dll, const std::string& archive, const std::string& entry, bool
     if (!t.ok()) return false;
 
     PasswordState state{&archive, &entry, confirm, ""};
-    INT_PTR answer = DialogBoxIndirectParamA(ThisModule(), t.get(), nullptr, PasswordProc,
+    INT_PTR answer = DialogBoxIndirectParamW(ThisModule(), t.get(), nullptr, PasswordProc,
                                              reinterpret_cast<LPARAM>(&state));
     bool given = answer == IDOK;
     if (given) {
@@ -407,6 +424,70 @@ bool AskPassword(Dll, const std::string& archive, const std::string& entry, bool
     }
     SecureZeroMemory(state.password, sizeof state.password);
     return given;
+}
+
+// ---- Overwrite ---------------------------------------------------------------------------
+
+namespace {
+
+struct OverwriteState {
+    const std::string* archive;
+    const std::string* entry;
+};
+
+INT_PTR CALLBACK OverwriteProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG: {
+        auto* state = reinterpret_cast<OverwriteState*>(lParam);
+        SetDlgItemTextA(dialog, kArchiveText, state->archive->c_str());
+        SetItemUtf8(dialog, kEntryText, *state->entry);
+        return TRUE;  // the focus goes to the default button
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+        case IDCANCEL:
+        case kSkipButton:
+        case kOverwriteAllButton:
+        case kSkipAllButton: EndDialog(dialog, LOWORD(wParam)); return TRUE;
+        }
+        return FALSE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+OverwriteAnswer AskOverwrite(Dll, const std::string& archive, const std::string& entry) {
+    DialogTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_CENTER |
+                         DS_SETFOREGROUND,
+                     290, 82, kOverwriteCaption);
+    t.add(kMessageText, u"Static", SS_LEFT | SS_NOPREFIX, 7, 8, 276, 9, kOverwriteQuestion);
+    t.add(kNoId, u"Static", SS_LEFT, 7, 24, 38, 9, kArchiveLabel);
+    t.add(kArchiveText, u"Static", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, 46, 24, 237, 9);
+    t.add(kNoId, u"Static", SS_LEFT, 7, 38, 38, 9, kEntryLabel);
+    t.add(kEntryText, u"Static", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, 46, 38, 237, 9);
+    const short y = 58;
+    t.add(IDOK, u"Button", BS_DEFPUSHBUTTON | WS_TABSTOP, 7, y, 44, 14, kOverwriteText);
+    t.add(static_cast<WORD>(kSkipButton), u"Button", BS_PUSHBUTTON | WS_TABSTOP, 55, y, 44, 14,
+          kSkipText);
+    t.add(static_cast<WORD>(kOverwriteAllButton), u"Button", BS_PUSHBUTTON | WS_TABSTOP, 103, y,
+          58, 14, kOverwriteAllText);
+    t.add(static_cast<WORD>(kSkipAllButton), u"Button", BS_PUSHBUTTON | WS_TABSTOP, 165, y, 58,
+          14, kSkipAllText);
+    t.add(IDCANCEL, u"Button", BS_PUSHBUTTON | WS_TABSTOP, 227, y, 56, 14, kCancelText);
+    // A dialog that cannot be shown replaces nothing: the file stays as it is.
+    if (!t.ok()) return OverwriteAnswer::skip;
+    OverwriteState state{&archive, &entry};
+    INT_PTR answer = DialogBoxIndirectParamW(ThisModule(), t.get(), nullptr, OverwriteProc,
+                                             reinterpret_cast<LPARAM>(&state));
+    switch (answer) {
+    case IDOK: return OverwriteAnswer::overwrite;
+    case kOverwriteAllButton: return OverwriteAnswer::overwriteAll;
+    case kSkipAllButton: return OverwriteAnswer::skipAll;
+    case IDCANCEL: return OverwriteAnswer::cancel;
+    default: return OverwriteAnswer::skip;
+    }
 }
 
 }  // namespace standin

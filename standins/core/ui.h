@@ -33,8 +33,9 @@ private:
     void* focus_ = nullptr;
 };
 
-// A MessageBoxA with MB_OK, captioned with the DLL's file name ("Unlha32.dll"); text names
-// the archive, the entry and the reason, in Japanese.
+// A MessageBoxW with MB_OK, captioned with the DLL's file name ("Unlha32.dll"); text (UTF-8,
+// so that names outside the code page show as they are) names the archive, the entry and
+// the reason, in Japanese.
 void ShowFailure(Dll dll, const std::string& text);
 
 // The progress window of one extraction or compression: a dialog (#32770) with the archive,
@@ -50,7 +51,7 @@ public:
     // Reports the current entry and how far the work is (total 0: unknown); pumps the
     // thread's messages, dropping input meant for disabled windows. False once the user has
     // cancelled (the button, Esc or the close box) or the thread was asked to quit (the quit
-    // stays queued): the caller stops cleanly.
+    // stays queued): the caller stops cleanly. entry is UTF-8.
     bool update(const std::string& entry, uint64_t done, uint64_t total);
     bool cancelled() const { return cancelled_; }
 
@@ -65,8 +66,19 @@ private:
 
 // Asks for a password in a dialog of the DLL's own, whose masked Edit controls are its
 // direct children and whose OK button is IDOK. confirm adds a second field that must match.
-// False when the user cancels (password is then empty).
+// False when the user cancels (password is then empty). entry is UTF-8.
 bool AskPassword(Dll dll, const std::string& archive, const std::string& entry, bool confirm,
                  std::string& password);
+
+// What the user says of a file the extraction would replace.
+enum class OverwriteAnswer { overwrite, skip, overwriteAll, skipAll, cancel };
+
+// Asks whether the existing file entry (UTF-8) is to be replaced, in a dialog of the DLL's
+// own: "上書き" (IDOK), "スキップ" (kSkipButton), "すべて上書き" (kOverwriteAllButton),
+// "すべてスキップ" (kSkipAllButton) and Cancel (IDCANCEL, which stops the command).
+const int kSkipButton = 120;
+const int kOverwriteAllButton = 121;
+const int kSkipAllButton = 122;
+OverwriteAnswer AskOverwrite(Dll dll, const std::string& archive, const std::string& entry);
 
 }  // namespace standin

@@ -12,12 +12,15 @@
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
+#include <map>
 #include <new>
 #include <set>
 
 #include "standins/core/identity.h"
 #include "standins/core/file_streams.h"
 #include "standins/core/formats.h"
+#include "standins/core/names.h"
 
 namespace standin {
 namespace {
@@ -44,10 +47,15 @@ const char kReasonLinkOutside[] = "リンク先がこの書庫で展開したフ
 const char kReasonDiskFull[] = "ディスクの空きが足りません";
 const char kReasonCannotWrite[] = "ファイルを書き込めません";
 const char kReasonMakeDir[] = "フォルダを作成できません";
+const char kReasonThroughLink[] = "展開先にあるリンクを通る名前なので展開しません";
+const char kReasonFileInTheWay[] = "同じ名前のファイルがあるのでフォルダを作成できません";
 const char kReasonFolderInTheWay[] = "同じ名前のフォルダがあるので書き込めません";
 const char kReasonCancelled[] = "キャンセルされました";
 const char kReasonMultiVolume[] = "分割された書庫には対応していません";
 const char kFailureHeader[] = "書庫の処理中に問題がありました。";
+const char kRenamedHeader[] = "名前を変えて展開したファイルがあります。";
+const char kRenamedLabel[] = "名前を変えて展開したファイル:";
+const char kRenameArrow[] = " → ";
 const char kArchiveLabel[] = "書庫: ";
 const char kMoreFailuresBefore[] = "ほか ";  // "ほか 3 件": the count, then kMoreFailuresAfter
 const char kMoreFailuresAfter[] = " 件";
@@ -176,74 +184,30 @@ Failure WriteFailure(const std::string& entry, DWORD error) {
     return Make(entry, kReasonCannotWrite, kErrorCannotWrite);
 }
 
-// UTF-16 to the system code page; a character it lacks becomes '_'.
-std::string ToAnsi(const wchar_t* wide) {
-    int length = static_cast<int>(wcslen(wide));
-    if (length == 0) return std::string();
-    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, "_",
-                                nullptr);
-    if (n <= 0) return std::string();
-    std::string out(n, '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, length, &out[0], n, "_", nullptr);
+// True when a name's wide form could also be its stored bytes one to a code unit: nothing
+// above U+00FF, and something above ASCII (ASCII reads the same either way).
+bool IsByteLike(const wchar_t* wide) {
+    bool high = false;
+    for (const wchar_t* p = wide; *p; ++p) {
+        if (*p > 0xFF) return false;
+        high = high || *p >= 0x80;
+    }
+    return high;
+}
+
+// The wide form's code units taken as bytes.
+std::string UnitsAsBytes(const wchar_t* wide) {
+    std::string out;
+    for (const wchar_t* p = wide; *p; ++p) out += static_cast<char>(*p);
     return out;
 }
 
-// UTF-8 to the system code page, the same way.
-std::string Utf8ToAnsiOr(const char* utf8) {
-    int length = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-    if (length <= 0) return std::string();
-    std::vector<wchar_t> wide(length);  // not std::wstring, whose class is 35 KB of a stub
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), length);
-    return ToAnsi(wide.data());
-}
-
-// True when bytes are well-formed UTF-8 with at least one character beyond ASCII. A
-// Shift-JIS name almost never is: its lead bytes 0x81-0x9F cannot start a UTF-8 sequence.
-bool IsMultibyteUtf8(const std::string& bytes) {
-    bool multibyte = false;
-    for (size_t i = 0; i < bytes.size();) {
-        unsigned char c = static_cast<unsigned char>(bytes[i]);
-        size_t n = c < 0x80 ? 0 : (c >= 0xC2 && c <= 0xDF) ? 1 : (c >= 0xE0 && c <= 0xEF) ? 2
-                 : (c >= 0xF0 && c <= 0xF4) ? 3 : 99;
-        if (n == 99) return false;
-        for (size_t k = 1; k <= n; ++k) {
-            if (i + k >= bytes.size() || (static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80)
-                return false;
-        }
-        multibyte = multibyte || n > 0;
-        i += n + 1;
-    }
-    return multibyte;
-}
-
-// The entry's name (or link target) in the system code page.
-//
-// libarchive hands names over in two ways. Converted ones (a ZIP name with the UTF-8 flag, a
-// RAR 5 or pax name, an LZH or CAB name read in the header charset we give) have a true
-// wide or UTF-8 form. Names it takes as bytes come through the C runtime's "C" locale, which
-// maps each byte to the code unit of the same value, so their wide form has nothing above
-// 0xFF and the narrow form is the stored bytes: a Shift-JIS name byte for byte, or the UTF-8
-// that tar and zip write on Linux, which is recognised and converted.
-//
-// The RAR 1.5-4.x reader, and the ZIP reader for a name made on MS-DOS with no '/', turn
-// every byte 0x5C into '/', the trail byte of "表" (0x95 0x5C) included. A '/' right after
-// a lead byte, never a trail byte of its own, is put back.
-std::string NameOf(const wchar_t* wide, const char* utf8, const char* narrow) {
-    bool unicode = false;
-    for (const wchar_t* p = wide; p && *p; ++p) unicode = unicode || *p > 0xFF;
-    if (unicode) return ToAnsi(wide);
-    if (!narrow) {
-        if (wide) return ToAnsi(wide);
-        return utf8 ? Utf8ToAnsiOr(utf8) : std::string();
-    }
-    std::string name = narrow;
-    if (IsMultibyteUtf8(name)) return Utf8ToAnsiOr(name.c_str());
-    for (size_t i = 0; i + 1 < name.size(); ++i) {
-        if (!IsLeadByte(static_cast<unsigned char>(name[i]))) continue;
-        if (name[i + 1] == '/') name[i + 1] = '\\';
-        ++i;
-    }
-    return name;
+// The stored bytes with every 0x5C a '/', as the ZIP reader turns them for a name made on
+// MS-DOS: so that a name looked up and the name in the directory compare alike.
+std::string WithSlashes(std::string bytes) {
+    for (char& c : bytes)
+        if (c == '\\') c = '/';
+    return bytes;
 }
 
 // True for a name whose components are all "." or empty: the destination itself.
@@ -264,7 +228,7 @@ std::string TemporaryNameFor(const std::string& path) {
     static unsigned counter = 0;
     for (;;) {
         std::string temp = path + ".~zb" + std::to_string(++counter);
-        if (GetFileAttributesA(temp.c_str()) == INVALID_FILE_ATTRIBUTES) return temp;
+        if (GetFileAttributesW(ExtendedPath(temp).data()) == INVALID_FILE_ATTRIBUTES) return temp;
     }
 }
 
@@ -285,10 +249,65 @@ bool SetDosWriteTime(HANDLE file, uint32_t dosTime) {
     return SetFileTime(file, nullptr, nullptr, &utc) != 0;
 }
 
-std::string LowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
+// A path as Windows compares it: case folded the Unicode way, and with the long names of
+// what already exists on the disk, so that "LONG~LMQ.TXT" and "LongName.txt" are one file.
+std::string ComparablePath(const std::string& path) {
+    WideText wide = ExtendedPath(path);
+    // Wine resolves a short alias only in a path's plain form.
+    WideText plain = Utf8ToWide(path);
+    const wchar_t* query = plain.size() < MAX_PATH ? plain.data() : wide.data();
+    WideText resolved(wide.size() + MAX_PATH, L'\0');
+    DWORD n = GetLongPathNameW(query, resolved.data(), static_cast<DWORD>(resolved.size()));
+    if (n > 0 && n < resolved.size()) {
+        resolved.resize(n + 1);
+    } else {
+        // Not there yet: the long name of its folder, and its own name.
+        size_t cut = path.find_last_of('\\');
+        if (cut != std::string::npos && cut > 0) {
+            std::string parent = ComparablePath(path.substr(0, cut));
+            WideText leaf = Utf8ToWide(path.substr(cut));
+            WideText upper(leaf.size() * 2 + 1, L'\0');
+            int m = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, leaf.data(),
+                                 static_cast<int>(leaf.size() - 1), upper.data(),
+                                 static_cast<int>(upper.size()));
+            return parent + WideToUtf8(upper.data(), m > 0 ? m : 0);
+        }
+        resolved = wide;
+    }
+    // One form for every path, whichever of the two was asked.
+    size_t skip = 0;
+    if (resolved.size() > 4 && resolved[0] == L'\\' && resolved[1] == L'\\' && resolved[2] == L'?' &&
+        resolved[3] == L'\\')
+        skip = 4;
+    WideText upper(resolved.size() * 2 + 1, L'\0');
+    int m = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, resolved.data() + skip,
+                         static_cast<int>(resolved.size() - 1 - skip), upper.data(),
+                         static_cast<int>(upper.size()));
+    return WideToUtf8(upper.data(), m > 0 ? m : 0);
+}
+
+// An entry's stored name as a hard link names its target: '/' separated, no "." parts.
+std::string LinkKey(const std::string& name) {
+    std::string out, part;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        if (i < name.size() && name[i] != '/' && name[i] != '\\') {
+            part += name[i];
+            continue;
+        }
+        if (!part.empty() && part != ".") out += (out.empty() ? "" : "/") + part;
+        part.clear();
+    }
+    return out;
+}
+
+// "name (n).ext" for "name.ext", in the same folder; a dot that begins the name is no
+// extension.
+std::string NumberedPath(const std::string& path, unsigned n) {
+    size_t slash = path.find_last_of('\\');
+    size_t start = slash == std::string::npos ? 0 : slash + 1;
+    size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || dot <= start) dot = path.size();
+    return path.substr(0, dot) + " (" + std::to_string(n) + ")" + path.substr(dot);
 }
 
 // Entry data into a temporary file, a block at a time, with the job's progress.
@@ -324,18 +343,20 @@ private:
     bool cancelled_ = false;
 };
 
-// One run over an archive.
+// One run over an archive. Names are UTF-8 from the moment they are decoded; every path is
+// the destination (converted once) and the entry's mapped components, reached through the
+// wide API in its "\\?\" form.
 class Extraction : public EntryTarget {
 public:
-    Extraction(const ExtractJob& job, ExtractResult& result) : job_(job), result_(result) {}
+    Extraction(const ExtractJob& job, ExtractResult& result)
+        : job_(job), result_(result), dest_(AnsiToUtf8(job.destDir)) {}
 
-    // EntryTarget: the entries of a decoder of our own.
+    // EntryTarget: the entries of a decoder of our own, names already decoded.
     bool folder(const std::string& name) override {
         if (!reportProgress(name)) return false;
-        std::string path;
         if (NamesTheTop(name)) return true;
-        if (!pathFor(name, path)) return true;
-        createFolder(path, name);
+        std::string path;
+        if (pathFor(name, path)) makeFolder(path, name);
         return true;
     }
 
@@ -343,12 +364,14 @@ public:
               const std::function<CodecStatus(ByteSink& sink)>& decode) override {
         if (!reportProgress(name)) return false;
         std::string path;
-        bool keep = false;
-        if (!pathFor(name, path) || !mayReplace(path, name, keep)) return true;
+        bool replace = false;
+        if (!pathFor(name, path)) return true;
+        Place place = placeFile(name, path, replace);
+        if (place != Place::write) return place != Place::stop;
         CreateParents(path);
         std::string temp = TemporaryNameFor(path);
-        FileHandle out(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        FileHandle out(CreateFileW(ExtendedPath(temp).data(), GENERIC_WRITE, 0, nullptr,
+                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!out.valid()) {
             fail(WriteFailure(name, GetLastError()));
             return true;
@@ -358,13 +381,13 @@ public:
         CodecStatus status = decode(sink);
         if (status != CodecStatus::ok) {
             out.close();
-            DeleteFileA(temp.c_str());
+            DeleteFileW(ExtendedPath(temp).data());
             if (sink.cancelled()) return false;  // reportProgress has said so
             fail(sink.error() ? WriteFailure(name, sink.error()) : FailureOf(name, status));
             return true;
         }
         if (dosTime != 0) SetDosWriteTime(out.get(), dosTime);
-        closeAndPutInPlace(out, temp, path, name);
+        closeAndPutInPlace(out, temp, path, name, replace);
         return true;
     }
 
@@ -425,6 +448,14 @@ public:
     bool emptyCompressedTar() const { return emptyCompressedTar_; }
 
 private:
+    enum class Place { write, skip, stop };
+
+    // What this command has written at one path.
+    struct Written {
+        std::string stored;  // the entry's decoded name
+        bool folder = false;
+    };
+
     struct archive* a() const { return reader_.get(); }
     int formatBase() const { return archive_format(a()) & ARCHIVE_FORMAT_BASE_MASK; }
 
@@ -433,12 +464,10 @@ private:
             fail(Make(std::string(), kReasonMemory, kErrorEnoughMemory));
             return false;
         }
-        // See NameOf. LZH and CAB names are read in the system code page: both readers turn
-        // '\\' into '/' and need to know which 0x5C bytes are trail bytes. The others keep
-        // their bytes. A format this DLL does not register refuses the option; no matter.
-        std::string charset = "CP" + std::to_string(GetACP());
-        for (const char* format : {"lha", "cab"})
-            archive_read_set_format_option(a(), format, "hdrcharset", charset.c_str());
+        // No header charset is given: names the format does not mark reach us as their
+        // stored bytes (see decodeName). Joliet's UTF-16 names are taken over Rock Ridge's
+        // bytes. A format this DLL does not register refuses the option; no matter.
+        archive_read_set_format_option(a(), "iso9660", "rockridge", nullptr);
         archive_read_set_passphrase_callback(a(), this, &Extraction::passphrase);
         archive_read_set_read_callback(a(), &ReadSource);
         archive_read_set_seek_callback(a(), &SeekSource);
@@ -468,10 +497,66 @@ private:
         if (formatBase() == ARCHIVE_FORMAT_RAW) {
             const char* stored = archive_entry_pathname(entry);
             std::string s = stored && strcmp(stored, "data") != 0 ? stored : std::string();
-            return LoneFileName(job_.archive, s);
+            return DecodeStoredName(LoneFileName(job_.archive, s), NameBytes::unmarked);
         }
-        return NameOf(archive_entry_pathname_w(entry), archive_entry_pathname_utf8(entry),
-                      archive_entry_pathname(entry));
+        return decodeName(archive_entry_pathname_w(entry), archive_entry_pathname_utf8(entry),
+                          archive_entry_pathname(entry));
+    }
+
+    // One entry's name (or link target), decoded once.
+    //
+    // With no header charset, libarchive keeps a name the format does not mark as its bytes,
+    // and its wide form maps each byte to the code unit of the same value (the C runtime's
+    // "C" locale). A name the format marks (ZIP's flag and 0x7075 field, pax, RAR 5, RAR 4's
+    // Unicode name, CAB's _A_NAME_IS_UTF, LZH's UTF-16 headers, 7-Zip, Joliet) is decoded by
+    // libarchive, exactly, to its wide form. The two look alike only when nothing is above
+    // U+00FF: "résumé" decoded, or the bytes of a Shift-JIS or UTF-8 name. What the format
+    // says then decides (isMarked). A name held as UTF-8 alone (RAR 5) has no wide form in
+    // the "C" locale when it is beyond Latin-1.
+    std::string decodeName(const wchar_t* wide, const char* utf8, const char* narrow) {
+        if (!wide && utf8) return DecodeStoredName(utf8, NameBytes::utf8);
+        if (!wide) return narrow ? DecodeStoredName(narrow, NameBytes::unmarked) : std::string();
+        if (!IsByteLike(wide)) return DecodeWideName(wide, wcslen(wide));
+        std::string bytes = UnitsAsBytes(wide);
+        if (isMarked(wide, bytes)) return DecodeWideName(wide, wcslen(wide));
+        return DecodeStoredName(bytes, NameBytes::unmarked);
+    }
+
+    bool isMarked(const wchar_t* wide, const std::string& bytes) {
+        switch (formatBase()) {
+        case ARCHIVE_FORMAT_ZIP:
+        case ARCHIVE_FORMAT_CAB: return isMarkedInHeaders(wide, bytes);
+        // A pax header's path is UTF-8 (GNU tar and bsdtar write one for every name beyond
+        // ASCII), unless the header says hdrcharset=BINARY, as bsdtar does for bytes that are
+        // no UTF-8 where it runs: those are Linux's UTF-8 bytes. ustar and GNU names are bytes.
+        case ARCHIVE_FORMAT_TAR:
+            return archive_format(a()) == ARCHIVE_FORMAT_TAR_PAX_INTERCHANGE &&
+                   !IsMultibyteUtf8(bytes);
+        case ARCHIVE_FORMAT_RAR_V5:
+        case ARCHIVE_FORMAT_7ZIP:
+        case ARCHIVE_FORMAT_ISO9660: return true;  // without Rock Ridge: Joliet or d-characters
+        case ARCHIVE_FORMAT_CPIO:
+        case ARCHIVE_FORMAT_AR: return false;
+        default:
+            // RAR 4 and LZH mark names in headers libarchive does not show: bytes that read as
+            // UTF-8 or as Shift-JIS are taken as stored, anything else was decoded.
+            return !ReadsAsUnmarkedName(bytes);
+        }
+    }
+
+    // The archive's own headers say which names are marked (ZIP's directory, CAB's file
+    // records): a name libarchive decoded that is one of them, or that is in no header at all
+    // (a ZIP name from a 0x7075 field, whose CRC libarchive checked over the stored bytes), is
+    // decoded; one whose bytes are an unmarked name's is stored bytes.
+    bool isMarkedInHeaders(const wchar_t* wide, const std::string& bytes) {
+        if (!job_.storedNames) return !ReadsAsUnmarkedName(bytes);
+        if (!storedNamesRead_) {
+            storedNamesRead_ = true;
+            job_.storedNames(job_.archive, markedNames_, unmarkedNames_);
+        }
+        if (markedNames_.empty() && unmarkedNames_.empty()) return !ReadsAsUnmarkedName(bytes);
+        if (markedNames_.count(WithSlashes(WideToUtf8(wide)))) return true;
+        return !unmarkedNames_.count(WithSlashes(bytes));
     }
 
     void fail(const Failure& f) {
@@ -490,19 +575,21 @@ private:
         if (type == AE_IFDIR && NamesTheTop(name)) return skipData(name);
         if (!pathFor(name, path)) return skipData(name);
         const char* hardlink = archive_entry_hardlink(entry);
-        if (type == AE_IFDIR) return makeFolder(path, name);
-        if (type == AE_IFLNK || (archive_entry_symlink(entry) && !hardlink)) {
+        const wchar_t* hardlinkWide = archive_entry_hardlink_w(entry);
+        const char* hardlinkUtf8 = archive_entry_hardlink_utf8(entry);
+        bool isHardlink = hardlink || hardlinkWide || hardlinkUtf8;
+        if (type == AE_IFDIR) {
+            makeFolder(path, name);
+            return skipData(name);
+        }
+        if (type == AE_IFLNK || (archive_entry_symlink_w(entry) && !isHardlink)) {
             fail(Make(name, kReasonSymlink, kErrorCannotWrite));
             return skipData(name);
         }
         bool hasData = !archive_entry_size_is_set(entry) || archive_entry_size(entry) > 0;
-        if (hardlink && !hasData) {
-            return copyLink(path, name,
-                            NameOf(archive_entry_hardlink_w(entry),
-                                   archive_entry_hardlink_utf8(entry),
-                                   archive_entry_hardlink(entry)));
-        }
-        if (type != AE_IFREG && !hardlink && type != 0) {
+        if (isHardlink && !hasData)
+            return copyLink(path, name, decodeName(hardlinkWide, hardlinkUtf8, hardlink));
+        if (type != AE_IFREG && !isHardlink && type != 0) {
             fail(Make(name, kReasonSpecial, kErrorCannotWrite));
             return skipData(name);
         }
@@ -531,95 +618,178 @@ private:
         uint64_t done = job_.walk ? 0 : static_cast<uint64_t>(archive_filter_bytes(a(), -1));
         uint64_t total = job_.walk ? 0 : source_.size;
         if (job_.progress(name, done, total)) return true;
+        cancel(name);
+        return false;
+    }
+
+    void cancel(const std::string& name) {
         result_.cancelled = true;
         fail(Make(name, kReasonCancelled, kErrorUserCancel));
-        return false;
     }
 
-    // The full path for name; false (the failure kept) when the name would leave the
-    // destination.
+    // The full path for name, mapped where Windows cannot hold it; false (the failure kept)
+    // when the name would leave the destination or pass through a link already there.
     bool pathFor(const std::string& name, std::string& path) {
-        if (!name.empty() && SafeJoin(job_.destDir, name, path)) return true;
-        fail(Make(name, kReasonUnsafeName, kErrorCannotWrite));
-        return false;
-    }
-
-    void createFolder(const std::string& path, const std::string& name) {
-        CreateParents(path);
-        if (CreateDirectoryA(path.c_str(), nullptr)) {
-            ++result_.written;
-            return;
-        }
-        DWORD attrs = GetFileAttributesA(path.c_str());
-        if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY))
-            fail(Make(name, kReasonMakeDir, kErrorMakeDirectory));
-    }
-
-    bool makeFolder(const std::string& path, const std::string& name) {
-        createFolder(path, name);
-        return skipData(name);
-    }
-
-    // Whether the final name may be written: true to go on, false to keep what is there.
-    // A folder in the way is a failure.
-    bool mayReplace(const std::string& path, const std::string& name, bool& keep) {
-        keep = false;
-        DWORD attrs = GetFileAttributesA(path.c_str());
-        if (attrs == INVALID_FILE_ATTRIBUTES) return true;
-        if (attrs & FILE_ATTRIBUTE_DIRECTORY) {
-            fail(Make(name, kReasonFolderInTheWay, kErrorCannotWrite));
+        bool mapped = false;
+        if (name.empty() || !SafeJoin(dest_, name, path, &mapped)) {
+            fail(Make(name, kReasonUnsafeName, kErrorCannotWrite));
             return false;
         }
-        if (!job_.overwrite) {
-            keep = true;
+        if (passesThroughLink(path)) {
+            fail(Make(name, kReasonThroughLink, kErrorCannotWrite));
             return false;
         }
+        mapped_ = mapped;  // listed once the entry's path is final
         return true;
     }
 
-    // Renames the finished temporary file into place; removes it on failure.
+    // True when a component of path below the destination is a symbolic link, junction or
+    // mount point already on the disk: writing there would land wherever it points. Folders
+    // found plain are remembered, so a deep tree is looked at once.
+    bool passesThroughLink(const std::string& path) {
+        for (size_t at = dest_.size(); at <= path.size(); ++at) {
+            if (at < path.size() && path[at] != '\\') continue;
+            std::string part = path.substr(0, at);
+            if (part.size() <= dest_.size() || plainFolders_.count(part)) continue;
+            WIN32_FIND_DATAW found;
+            HANDLE find = FindFirstFileW(ExtendedPath(part).data(), &found);
+            if (find == INVALID_HANDLE_VALUE) return false;  // nothing further exists
+            FindClose(find);
+            // Wine shows a Unix symbolic link as a reparse point with no tag at all.
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                (IsReparseTagNameSurrogate(found.dwReserved0) || found.dwReserved0 == 0))
+                return true;
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+            plainFolders_.insert(part);
+        }
+        return false;
+    }
+
+    void noteRename(const std::string& name, const std::string& path) {
+        Renamed r;
+        r.stored = name;
+        r.written = path.substr(std::min(path.size(), dest_.size()));
+        result_.renamed.push_back(r);
+    }
+
+    void makeFolder(const std::string& path, const std::string& name) {
+        std::string key = ComparablePath(path);
+        auto it = written_.find(key);
+        if (it != written_.end() && !it->second.folder) {
+            fail(Make(name, kReasonFileInTheWay, kErrorMakeDirectory));
+            return;
+        }
+        CreateParents(path);
+        WideText wide = ExtendedPath(path);
+        if (CreateDirectoryW(wide.data(), nullptr)) {
+            ++result_.written;
+        } else {
+            DWORD attrs = GetFileAttributesW(wide.data());
+            if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY)) {
+                fail(Make(name, kReasonMakeDir, kErrorMakeDirectory));
+                return;
+            }
+        }
+        if (mapped_) noteRename(name, path);
+        // Folders that land on one path merge.
+        if (it == written_.end()) written_[key] = Written{name, true};
+    }
+
+    // Where a file entry goes. A path this command already wrote under another stored name
+    // gets "name (2).ext" (listed); the same stored name again (a tar appended to) replaces
+    // it. An existing file is replaced with the overwrite switch, else as the user answers.
+    Place placeFile(const std::string& name, std::string& path, bool& replace) {
+        replace = false;
+        std::string key = ComparablePath(path);
+        auto it = written_.find(key);
+        if (it != written_.end()) {
+            if (!it->second.folder && it->second.stored == name) {
+                replace = true;
+                return Place::write;
+            }
+            std::string base = path;
+            for (unsigned n = 2;; ++n) {
+                path = NumberedPath(base, n);
+                key = ComparablePath(path);
+                if (!written_.count(key) &&
+                    GetFileAttributesW(ExtendedPath(path).data()) == INVALID_FILE_ATTRIBUTES)
+                    break;
+            }
+            noteRename(name, path);
+            return Place::write;
+        }
+        DWORD attrs = GetFileAttributesW(ExtendedPath(path).data());
+        if (attrs == INVALID_FILE_ATTRIBUTES) {
+            if (mapped_) noteRename(name, path);
+            return Place::write;
+        }
+        if (attrs & FILE_ATTRIBUTE_DIRECTORY) {
+            fail(Make(name, kReasonFolderInTheWay, kErrorCannotWrite));
+            return Place::skip;
+        }
+        if (!job_.overwrite && !overwriteAll_) {
+            if (skipAll_ || !job_.askOverwrite) return Place::skip;
+            switch (job_.askOverwrite(name)) {
+            case OverwriteAnswer::overwrite: break;
+            case OverwriteAnswer::overwriteAll: overwriteAll_ = true; break;
+            case OverwriteAnswer::skip: return Place::skip;
+            case OverwriteAnswer::skipAll: skipAll_ = true; return Place::skip;
+            case OverwriteAnswer::cancel: cancel(name); return Place::stop;
+            }
+        }
+        // Listed only when written: a file the user kept was not renamed.
+        if (mapped_) noteRename(name, path);
+        replace = true;
+        return Place::write;
+    }
+
     // Closes a whole temporary file and renames it into place. A full disk may show only at
     // the close; the temporary file then goes and the entry is reported.
     void closeAndPutInPlace(FileHandle& file, const std::string& temp, const std::string& path,
-                            const std::string& name) {
+                            const std::string& name, bool replace) {
         if (!file.close()) {
             DWORD error = GetLastError();
-            DeleteFileA(temp.c_str());
+            DeleteFileW(ExtendedPath(temp).data());
             fail(WriteFailure(name, error));
             return;
         }
-        putInPlace(temp, path, name);
+        putInPlace(temp, path, name, replace);
     }
 
-    bool putInPlace(const std::string& temp, const std::string& path, const std::string& name) {
-        if (job_.overwrite) {
-            DWORD attrs = GetFileAttributesA(path.c_str());
+    bool putInPlace(const std::string& temp, const std::string& path, const std::string& name,
+                    bool replace) {
+        WideText target = ExtendedPath(path);
+        if (replace) {
+            DWORD attrs = GetFileAttributesW(target.data());
             if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY))
-                SetFileAttributesA(path.c_str(), attrs & ~FILE_ATTRIBUTE_READONLY);
+                SetFileAttributesW(target.data(), attrs & ~FILE_ATTRIBUTE_READONLY);
         }
-        DWORD flags = job_.overwrite ? MOVEFILE_REPLACE_EXISTING : 0;
-        if (!MoveFileExA(temp.c_str(), path.c_str(), flags)) {
+        WideText from = ExtendedPath(temp);
+        if (!MoveFileExW(from.data(), target.data(), replace ? MOVEFILE_REPLACE_EXISTING : 0)) {
             DWORD error = GetLastError();
-            DeleteFileA(temp.c_str());
+            DeleteFileW(from.data());
             fail(WriteFailure(name, error));
             return false;
         }
-        extracted_.insert(LowerAscii(path));
+        written_[ComparablePath(path)] = Written{name, false};
+        linkTargets_[LinkKey(name)] = path;
         ++result_.written;
         return true;
     }
 
-    bool writeFile(struct archive_entry* entry, const std::string& path, const std::string& name) {
-        bool keep = false;
-        if (!mayReplace(path, name, keep)) return skipData(name);
+    bool writeFile(struct archive_entry* entry, std::string path, const std::string& name) {
+        bool replace = false;
+        Place place = placeFile(name, path, replace);
+        if (place == Place::stop) return false;
+        if (place == Place::skip) return skipData(name);
         uint32_t expectedCrc = 0;
         bool checkCrc = job_.storedCrc &&
                         job_.storedCrc(job_.archive, archive_read_header_position(a()), expectedCrc);
         uLong crc = crc32(0, Z_NULL, 0);
         CreateParents(path);
         std::string temp = TemporaryNameFor(path);
-        FileHandle file(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        FileHandle file(CreateFileW(ExtendedPath(temp).data(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid()) {
             fail(WriteFailure(name, GetLastError()));
             return skipData(name);
@@ -627,7 +797,7 @@ private:
         // Any way out below that is not the rename removes the temporary file.
         auto discard = [&]() {
             file.close();
-            DeleteFileA(temp.c_str());
+            DeleteFileW(ExtendedPath(temp).data());
         };
         bool any = false;
         for (;;) {
@@ -636,10 +806,11 @@ private:
             if (n < 0 && !any && job_.decodeRefused &&
                 Classify(a(), name, kErrorHeaderBroken).code == kErrorMethod) {
                 // A method libarchive lacks (Deflate64): our own decoder, into the same file.
+                // It looks the entry up by the code page's spelling of its name.
                 std::function<bool()> progress = [&]() { return reportProgress(name); };
                 FileSink sink(file.get(), progress);
                 CodecStatus status = CodecStatus::ok;
-                if (job_.decodeRefused(job_.archive, name, sink, status)) {
+                if (job_.decodeRefused(job_.archive, Utf8ToAnsiLossy(name), sink, status)) {
                     if (status == CodecStatus::ok) break;
                     discard();
                     if (sink.cancelled()) return false;
@@ -683,44 +854,52 @@ private:
             return true;
         }
         if (archive_entry_mtime_is_set(entry)) SetWriteTime(file.get(), archive_entry_mtime(entry));
-        closeAndPutInPlace(file, temp, path, name);
+        closeAndPutInPlace(file, temp, path, name, replace);
         return true;
     }
 
-    // A hard link becomes a copy of a file this run has already written; anything else
-    // (a path outside, a file that was there before) is refused.
-    bool copyLink(const std::string& path, const std::string& name,
-                  const std::string& targetName) {
-        std::string targetPath;
-        if (targetName.empty() || !SafeJoin(job_.destDir, targetName, targetPath) ||
-            extracted_.count(LowerAscii(targetPath)) == 0) {
+    // A hard link becomes a copy of the file this run wrote for its target, at the path that
+    // file got; anything else (a path outside, a file that was there before) is refused.
+    bool copyLink(std::string path, const std::string& name, const std::string& targetName) {
+        auto target = linkTargets_.find(LinkKey(targetName));
+        if (targetName.empty() || target == linkTargets_.end()) {
             fail(Make(name, kReasonLinkOutside, kErrorCannotWrite));
             return skipData(name);
         }
-        bool keep = false;
-        if (!mayReplace(path, name, keep)) return skipData(name);
+        bool replace = false;
+        Place place = placeFile(name, path, replace);
+        if (place == Place::stop) return false;
+        if (place == Place::skip) return skipData(name);
         CreateParents(path);
         std::string temp = TemporaryNameFor(path);
-        if (!CopyFileA(targetPath.c_str(), temp.c_str(), TRUE)) {
+        if (!CopyFileW(ExtendedPath(target->second).data(), ExtendedPath(temp).data(), TRUE)) {
             DWORD error = GetLastError();
-            DeleteFileA(temp.c_str());
+            DeleteFileW(ExtendedPath(temp).data());
             fail(WriteFailure(name, error));
             return skipData(name);
         }
-        putInPlace(temp, path, name);
+        putInPlace(temp, path, name, replace);
         return skipData(name);
     }
 
     bool emptyCompressedTar_ = false;
     const ExtractJob& job_;
     ExtractResult& result_;
+    const std::string dest_;  // the destination in UTF-8, ending with '\\'
     Source source_;
     Reader reader_;
     std::string data_;
     std::string current_;
     std::string password_;
     unsigned passwordTries_ = 0;
-    std::set<std::string> extracted_;  // final paths written, ASCII case folded
+    bool mapped_ = false;  // the current entry's path was mapped for Windows
+    bool overwriteAll_ = false;
+    bool skipAll_ = false;
+    bool storedNamesRead_ = false;
+    std::set<std::string> markedNames_, unmarkedNames_;
+    std::map<std::string, Written> written_;          // by ComparablePath
+    std::map<std::string, std::string> linkTargets_;  // LinkKey of a stored name -> its path
+    std::set<std::string> plainFolders_;               // found on the disk, not links
 };
 
 bool EndsWithNoCase(const std::string& s, const char* suffix) {
@@ -731,8 +910,7 @@ bool EndsWithNoCase(const std::string& s, const char* suffix) {
 }  // namespace
 
 std::string StoredNameToAnsi(const std::string& bytes, bool utf8) {
-    if (utf8) return Utf8ToAnsiOr(bytes.c_str());
-    return NameOf(nullptr, nullptr, bytes.c_str());
+    return Utf8ToAnsiLossy(DecodeStoredName(bytes, utf8 ? NameBytes::utf8 : NameBytes::unmarked));
 }
 
 std::string LoneFileName(const std::string& archive, const std::string& storedName) {
@@ -780,18 +958,31 @@ ExtractResult ExtractWithReaders(const ExtractJob& job) {
 }
 
 std::string DescribeFailures(const std::string& archive, const ExtractResult& result) {
-    std::string text = std::string(kFailureHeader) + "\r\n" + kArchiveLabel + archive + "\r\n";
+    // The program's texts are in the code page, names in UTF-8: the box shows them wide.
+    const char* header = result.failures.empty() ? kRenamedHeader : kFailureHeader;
+    std::string text = AnsiToUtf8(std::string(header) + "\r\n" + kArchiveLabel + archive) + "\r\n";
     size_t listed = 0;
+    size_t total = result.failures.size() + result.renamed.size();
+    auto more = [&]() {
+        if (listed < kMaxListedFailures) return true;
+        // Not snprintf: MinGW's own printf is 18 KB of every self-extracting program.
+        text += "\r\n" + AnsiToUtf8(kMoreFailuresBefore + std::to_string(total - listed) +
+                                    kMoreFailuresAfter);
+        return false;
+    };
     for (const Failure& f : result.failures) {
-        if (listed == kMaxListedFailures) {
-            // Not snprintf: MinGW's own printf is 18 KB of every self-extracting program.
-            text += std::string("\r\n") + kMoreFailuresBefore +
-                    std::to_string(result.failures.size() - listed) + kMoreFailuresAfter;
-            break;
-        }
+        if (!more()) return text;
         text += "\r\n";
         if (!f.entry.empty()) text += f.entry + ": ";
-        text += f.reason;
+        text += AnsiToUtf8(f.reason);
+        ++listed;
+    }
+    if (!result.renamed.empty() && listed < kMaxListedFailures) {
+        if (!result.failures.empty()) text += "\r\n\r\n" + AnsiToUtf8(kRenamedLabel);
+    }
+    for (const Renamed& r : result.renamed) {
+        if (!more()) return text;
+        text += "\r\n" + r.stored + AnsiToUtf8(kRenameArrow) + r.written;
         ++listed;
     }
     return text;

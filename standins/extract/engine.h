@@ -4,10 +4,12 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "standins/codecs/codec_status.h"
+#include "standins/core/ui.h"
 
 struct archive;
 
@@ -17,6 +19,7 @@ struct Failure;
 
 // Where a decoder of our own (ARJ) puts the entries it walks: the engine checks each name,
 // writes through a temporary file and keeps the failures, as for libarchive's entries.
+// Names are decoded (UTF-8, see DecodeStoredName) by the walk.
 class EntryTarget {
 public:
     virtual ~EntryTarget() = default;
@@ -43,10 +46,23 @@ using EnableReaders = bool (*)(struct archive* reader);
 
 // One entry that could not be extracted, or the archive itself when entry is empty.
 struct Failure {
-    std::string entry;   // the name as stored, in the system code page
-    std::string reason;  // Japanese, for the message box
+    std::string entry;   // the entry's decoded name, UTF-8
+    std::string reason;  // Japanese in the code page, for the message box
     int code = 0;        // the family's result code
 };
+
+// An entry written under another name than it is stored as: mapped for Windows, or numbered
+// because an earlier entry of the same command had its path.
+struct Renamed {
+    std::string stored;   // decoded, UTF-8
+    std::string written;  // below the destination, UTF-8
+};
+
+// The stored names of an archive whose headers mark a name as UTF-8 where libarchive does not
+// show it (ZIP's flag, CAB's _A_NAME_IS_UTF): the bytes of those marked and of the others,
+// each 0x5C turned into '/'.
+using ListStoredNames = void (*)(const std::string& archive, std::set<std::string>& marked,
+                                 std::set<std::string>& unmarked);
 
 // The CRC-32 an entry's data must have when the readers do not check it themselves, read
 // from the archive at the entry's header position; false when there is none to check.
@@ -54,8 +70,8 @@ using StoredCrc = bool (*)(const std::string& archive, int64_t headerPosition, u
 
 struct ExtractJob {
     std::string archive;
-    std::string destDir;     // ends with '\\'
-    bool overwrite = false;  // false: an existing file is kept as it is
+    std::string destDir;     // in the code page, ends with '\\'
+    bool overwrite = false;  // true: an existing file is replaced without a question
     // A lone compressed file (libarchive's "raw" format) is named by LoneFileName.
     EnableReaders enable = nullptr;
     StoredCrc storedCrc = nullptr;
@@ -65,6 +81,12 @@ struct ExtractJob {
     // tar holds no entry at all: data that begins with zero blocks (a disk image) reads as
     // the end of an empty tar. Null: no second try.
     EnableReaders lone = nullptr;
+    // Which names are marked UTF-8, for names libarchive's forms leave open; null: the bytes
+    // alone decide.
+    ListStoredNames storedNames = nullptr;
+    // Asked (without the overwrite switch) whether an existing file not written by this run
+    // is to be replaced; null keeps every such file. The "all" answers hold for the run.
+    std::function<OverwriteAnswer(const std::string& entry)> askOverwrite;
     // Called for each encrypted entry until it gives the right password; false gives up.
     std::function<bool(const std::string& entry, std::string& password)> askPassword;
     // Called as data is written; false stops the job (the user pressed Cancel).
@@ -74,6 +96,7 @@ struct ExtractJob {
 struct ExtractResult {
     int code = 0;  // kOk, or the code of the first failure
     std::vector<Failure> failures;
+    std::vector<Renamed> renamed;  // listed in the box, yet no failure
     unsigned written = 0;  // files and folders made
     bool cancelled = false;
 };
@@ -82,12 +105,13 @@ struct ExtractResult {
 // failures inside libarchive come back as failures of the archive.
 ExtractResult ExtractWithReaders(const ExtractJob& job);
 
-// The Japanese text of the message box for a result with failures: the archive, then one
-// line per failed entry (at most a screenful).
+// The Japanese text (UTF-8) of the message box for a result with failures or renamed
+// entries: the archive, then one line per failed entry and per renamed one ("元 → 新"), at
+// most a screenful.
 std::string DescribeFailures(const std::string& archive, const ExtractResult& result);
 
-// A name stored as bytes, in the system code page as the engine gives every entry's name:
-// UTF-8 (flagged, or well-formed multibyte UTF-8) converted, other bytes kept.
+// A name stored as bytes, spelt in the system code page ('_' for what it lacks): UTF-8
+// (flagged, or well-formed multibyte UTF-8) or Shift-JIS decoded.
 std::string StoredNameToAnsi(const std::string& bytes, bool utf8);
 
 // The name a lone compressed file is extracted as: the archive's file name without its

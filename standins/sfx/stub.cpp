@@ -1,6 +1,6 @@
 // The program inside every self-extracting archive the stand-ins write: it extracts the
 // archive appended to itself into the folder given as its first argument, or else into the
-// folder that holds it. Existing files are kept. It shows the family DLL's progress window,
+// folder that holds it. It asks before replacing an existing file. It shows the family DLL's progress window,
 // asks for a password when an entry needs one, and names what failed in a message box. The
 // build makes one per family: the readers it registers are STANDIN_SFX_READERS
 // (EnableLzhReaders, EnableZipReaders...), declared in the family's header
@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "standins/core/formats.h"
+#include "standins/core/names.h"
 #include "standins/extract/engine.h"
 #include "standins/core/ui.h"
 #include "standins/sfx/sfx.h"
@@ -54,7 +55,7 @@ const char kNoTemporary[] = "一時ファイルを作成できません。";
 
 // A failure before any entry: the message box, and the exit code.
 int Fail(const std::string& self, const char* reason) {
-    standin::ShowFailure(kDll, self + "\r\n\r\n" + reason);
+    standin::ShowFailure(kDll, standin::AnsiToUtf8(self + "\r\n\r\n" + reason));
     return 1;
 }
 
@@ -76,7 +77,7 @@ int main(int argc, char** argv) {
     TempFile temp;
     if (temp.path().empty()) return Fail(self, kNoTemporary);
     if (self.empty() || !standin::CopySfxPayload(self, temp.path())) return Fail(self, kNoPayload);
-    standin::CreateParents(job.destDir);
+    standin::CreateParents(standin::AnsiToUtf8(job.destDir));
     job.archive = temp.path();
     job.enable = &standin::STANDIN_SFX_READERS;
     standin::ExtractResult result;
@@ -90,12 +91,13 @@ int main(int argc, char** argv) {
         job.askPassword = [&](const std::string& entry, std::string& password) {
             return standin::AskPassword(kDll, self, entry, false, password);
         };
+        job.askOverwrite = [&](const std::string& entry) {
+            return standin::AskOverwrite(kDll, self, entry);
+        };
         result = standin::ExtractWithReaders(job);
     }
-    if (!result.failures.empty()) {
-        // The user who pressed Cancel knows; a box would only be one more click.
-        if (!result.cancelled) standin::ShowFailure(kDll, standin::DescribeFailures(self, result));
-        return 1;
-    }
-    return 0;
+    // The user who pressed Cancel knows; a box would only be one more click.
+    if (!result.cancelled && (!result.failures.empty() || !result.renamed.empty()))
+        standin::ShowFailure(kDll, standin::DescribeFailures(self, result));
+    return result.failures.empty() ? 0 : 1;
 }

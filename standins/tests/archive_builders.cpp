@@ -184,7 +184,47 @@ void ListInto(const std::string& dir, const std::string& prefix, FileDetail deta
     FindClose(find);
 }
 
+void ListIntoUtf8(const std::wstring& dir, const std::string& prefix,
+                  std::vector<std::string>& out) {
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        std::wstring wide = found.cFileName;
+        if (wide == L"." || wide == L"..") continue;
+        std::string name = standin::WideToUtf8(wide.c_str());
+        std::wstring path = dir + L"\\" + wide;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out.push_back(prefix + name + "\\");
+            ListIntoUtf8(path, prefix + name + "\\", out);
+            continue;
+        }
+        std::string content;
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            char buffer[4096];
+            DWORD got = 0;
+            while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+                content.append(buffer, got);
+            CloseHandle(file);
+        }
+        out.push_back(prefix + name + "=" + content);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+}
+
 }  // namespace
+
+std::string ListTreeUtf8(const std::string& dir) {
+    standin::WideText wide = standin::ExtendedPath(standin::AnsiToUtf8(dir));
+    std::vector<std::string> names;
+    ListIntoUtf8(std::wstring(wide.data()), "", names);
+    std::sort(names.begin(), names.end());
+    std::string out;
+    for (const std::string& n : names) out += n + "|";
+    return out;
+}
 
 std::string ListTree(const std::string& dir, FileDetail detail) {
     std::vector<std::string> names;

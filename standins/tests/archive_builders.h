@@ -52,5 +52,7 @@ enum class FileDetail { content, size };
 // Every file ("name=content" or "name=size") and folder ("name\") below dir, sorted, with
 // '|' after each: what an extraction left, in one string to compare.
 std::string ListTree(const std::string& dir, FileDetail detail);
+// The same with the contents, read with the wide API: names in UTF-8, exactly as on the disk.
+std::string ListTreeUtf8(const std::string& dir);
 
 }  // namespace standin_test

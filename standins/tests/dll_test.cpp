@@ -11,6 +11,7 @@
 #include "standins/cab/cab.h"
 #include "standins/command/command.h"
 #include "standins/core/names.h"
+#include "standins/core/ui.h"
 #include "standins/lzh/lzh.h"
 #include "standins/sfx/sfx.h"
 #include "standins/tar/tar.h"
@@ -83,6 +84,18 @@ int CallFailing(const Archiver& a, const std::string& text, std::string* said = 
     EXPECT_TRUE(watcher.wait()) << a.file << " showed no message box for " << text;
     if (said && !watcher.visits().empty())
         *said = watcher.visits()[0].before.text(testing_support::kMessageBoxTextId);
+    return result;
+}
+
+// Runs a command that may ask before replacing existing files, each question answered with
+// button; asked receives how many were asked.
+int CallAnswering(const Archiver& a, const std::string& text, int button, size_t* asked) {
+    testing_support::WindowStep question{"#32770", "上書きの確認", {}, button,
+                                         GetCurrentProcessId()};
+    testing_support::WindowWatcher watcher(std::vector<testing_support::WindowStep>(20, question));
+    int result = Call(a, text);
+    watcher.stop();
+    *asked = watcher.visits().size();
     return result;
 }
 
@@ -238,7 +251,7 @@ TEST(StandinDlls, RoundTripKeepsNamesWithTrailBackslashesAndFolders) {
     }
 }
 
-TEST(StandinDlls, ExtractionKeepsExistingFilesUnlessTheSwitchIsGiven) {
+TEST(StandinDlls, ExtractionAsksBeforeReplacingUnlessTheSwitchIsGiven) {
     for (const Format& f : kFormats) {
         TempDir dir;
         MakeTree(dir / "base");
@@ -248,10 +261,19 @@ TEST(StandinDlls, ExtractionKeepsExistingFilesUnlessTheSwitchIsGiven) {
         ASSERT_EQ(0, Call(f.unpacker, text)) << f.label;
         ASSERT_TRUE(WriteTextFile(dest + "top.txt", "changed"));
 
-        EXPECT_EQ(0, Call(f.unpacker, text)) << f.label;
+        // Every file is there: "skip all" is asked once and keeps them all.
+        size_t asked = 0;
+        EXPECT_EQ(0, CallAnswering(f.unpacker, text, standin::kSkipAllButton, &asked)) << f.label;
+        EXPECT_EQ(1u, asked) << f.label;
         EXPECT_EQ("changed", Content(dest + "top.txt")) << f.label;
+        EXPECT_EQ(0, CallAnswering(f.unpacker, text, standin::kOverwriteAllButton, &asked))
+            << f.label;
+        EXPECT_EQ(1u, asked) << f.label;
+        EXPECT_EQ("top\r\n", Content(dest + "top.txt")) << f.label;
         if (f.overwrite) {
-            EXPECT_EQ(0, Call(f.unpacker, f.overwrite + text)) << f.label;
+            ASSERT_TRUE(WriteTextFile(dest + "top.txt", "changed"));
+            EXPECT_EQ(0, CallAnswering(f.unpacker, f.overwrite + text, IDOK, &asked)) << f.label;
+            EXPECT_EQ(0u, asked) << f.label;
             EXPECT_EQ("top\r\n", Content(dest + "top.txt")) << f.label;
         }
     }
@@ -293,7 +315,7 @@ TEST(StandinDlls, AnEmptyBaseFolderMeansTheCurrentFolder) {
     }
 }
 
-TEST(StandinDlls, UnrarAndUnarjExtractStoredEntriesAndKeepExistingFiles) {
+TEST(StandinDlls, UnrarAndUnarjExtractStoredEntriesAndAskBeforeReplacing) {
     struct Row {
         const char* label;
         Archiver dll;
@@ -320,8 +342,11 @@ TEST(StandinDlls, UnrarAndUnarjExtractStoredEntriesAndKeepExistingFiles) {
         EXPECT_EQ("top.txt=5|表\\|表\\ソ.txt=6|", ListTree(dest)) << row.label;
         EXPECT_EQ("ソース", Content(dest + "表\\ソ.txt")) << row.label;
 
+        // Zibrak sends these no overwrite switch: they ask.
         ASSERT_TRUE(WriteTextFile(dest + "top.txt", "changed"));
-        EXPECT_EQ(0, Call(row.dll, text)) << row.label;
+        size_t asked = 0;
+        EXPECT_EQ(0, CallAnswering(row.dll, text, standin::kSkipButton, &asked)) << row.label;
+        EXPECT_EQ(2u, asked) << row.label;  // top.txt and 表\ソ.txt
         EXPECT_EQ("changed", Content(dest + "top.txt")) << row.label;
 
         // The other DLL, given its own command, refuses the archive by its content.

@@ -34,6 +34,8 @@ bool ExtractArchive(Kind kind, const std::string& archive, const ExtractOptions&
     if (kind == Kind::Rar) job.storedCrc = &RarStoredCrc;
     if (kind == Kind::Arj) job.walk = &WalkArj;
     if (kind == Kind::Zip) job.decodeRefused = &DecodeZipRefused;
+    if (kind == Kind::Zip) job.storedNames = &ListZipStoredNames;
+    if (kind == Kind::Cab) job.storedNames = &ListCabStoredNames;
     if (enable == &EnableTarReaders) job.lone = &EnableLoneFileReaders;
     return ExtractWithReaders(job).failures.empty();
 }

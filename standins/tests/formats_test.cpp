@@ -118,42 +118,52 @@ void CheckDamage(bool (*extract)(const std::string&, const ExtractOptions&),
 
 // ---- tests ----
 
-TEST(SafeJoinTest, AcceptsRelativeNamesAndRejectsEscapes) {
-    const std::string hyo = kHyo;
+TEST(SafeJoinTest, AcceptsRelativeNamesMapsWhatWindowsCannotHoldAndRejectsEscapes) {
     struct Row {
         std::string name;
         bool ok;
-        std::string joined;
+        std::string joined;  // below D:\\out\\ (UTF-8)
+        bool mapped;
     } rows[] = {
-        {"a.txt", true, "D:\\out\\a.txt"},
-        {"sub/a.txt", true, "D:\\out\\sub\\a.txt"},
-        {"sub\\\\.\\a.txt", true, "D:\\out\\sub\\a.txt"},
-        {"dir\\", true, "D:\\out\\dir"},
-        {hyo, true, "D:\\out\\" + hyo},  // the 0x5C trail byte is no separator
-        {hyo + "\\" + hyo + ".txt", true, "D:\\out\\" + hyo + "\\" + hyo + ".txt"},
-        {"", false, ""},
-        {"\\x", false, ""},
-        {"/x", false, ""},
-        {"C:\\x", false, ""},
-        {"C:x", false, ""},
-        {"..\\x", false, ""},
-        {"a/../../x", false, ""},
-        {"a\\.. \\x", false, ""},
-        {"a\\...", false, ""},
-        {"CON", false, ""},
-        {"sub\\nul.txt", false, ""},
-        {".", false, ""},
+        {"a.txt", true, "a.txt", false},
+        {"sub/a.txt", true, "sub\\a.txt", false},
+        {"sub\\\\.\\a.txt", true, "sub\\a.txt", false},
+        {"dir\\", true, "dir", false},
+        {u8"表\\表.txt", true, u8"表\\表.txt", false},
+        {u8"한국/😀.txt", true, u8"한국\\😀.txt", false},
+        {"a<b>c:d\"e|f?g*h", true, "a_b_c_d_e_f_g_h", true},
+        {"tab\tand\x01", true, "tab_and_", true},
+        {"trail. . /x. ", true, "trail\\x", true},
+        {"CON", true, "_CON", true},
+        {"sub\\nul.txt", true, "sub\\_nul.txt", true},
+        {"com1.log", true, "_com1.log", true},
+        {u8"COM\u00B9", true, u8"_COM\u00B9", true},
+        {"CONSOLE.txt", true, "CONSOLE.txt", false},  // only the device names themselves
+        {"", false, "", false},
+        {"\\x", false, "", false},
+        {"/x", false, "", false},
+        {"//server/share/x", false, "", false},
+        {"C:\\x", false, "", false},
+        {"C:x", false, "", false},
+        {"..\\x", false, "", false},
+        {"a/../../x", false, "", false},
+        {"a\\.. \\x", false, "", false},
+        {"a\\...", false, "", false},
+        {".", false, "", false},
     };
     for (const Row& row : rows) {
         std::string out;
-        EXPECT_EQ(row.ok, SafeJoin("D:\\out\\", row.name, out)) << row.name;
+        bool mapped = !row.mapped;
+        EXPECT_EQ(row.ok, SafeJoin("D:\\out\\", row.name, out, &mapped)) << row.name;
         if (row.ok) {
-            EXPECT_EQ(row.joined, out) << row.name;
+            EXPECT_EQ("D:\\out\\" + row.joined, out) << row.name;
+            EXPECT_EQ(row.mapped, mapped) << row.name;
         }
     }
     std::string out;
-    ASSERT_TRUE(SafeJoin("D:\\" + hyo, "a", out));  // a folder ending in 0x5C still needs '\\'
-    EXPECT_EQ("D:\\" + hyo + "\\a", out);
+    const std::string hyo = u8"D:\\表";
+    ASSERT_TRUE(SafeJoin(hyo, "a", out));
+    EXPECT_EQ(hyo + "\\a", out);
 }
 
 TEST(LzhTest, RoundTripWithJapaneseNamesFoldersAndTimes) {
@@ -234,7 +244,7 @@ TEST(LzhTest, ReadsLevel0And1AndSkipsHostileUnknownAndCorruptEntries) {
     EXPECT_FALSE(FileExists(dir / "x.txt"));
 }
 
-TEST(LzhTest, OverwriteKeepsOrReplacesExistingFiles) {
+TEST(LzhTest, OverwriteAsksOrReplacesExistingFiles) {
     TempDir dir;
     ASSERT_TRUE(WriteTextFile(dir / "src", "new"));
     std::string archive = dir / "t.lzh";
@@ -242,10 +252,27 @@ TEST(LzhTest, OverwriteKeepsOrReplacesExistingFiles) {
     std::string out = dir / "out";
     MakeDir(out);
     ASSERT_TRUE(WriteTextFile(out + "\\f.txt", "old"));
-    ASSERT_TRUE(ExtractLzh(archive, Into(out, false)));
+    ExtractJob job;
+    job.archive = archive;
+    job.destDir = out + "\\";
+    job.enable = &EnableLzhReaders;
+    OverwriteAnswer answer = OverwriteAnswer::skip;
+    int asked = 0;
+    job.askOverwrite = [&](const std::string& entry) {
+        EXPECT_EQ("f.txt", entry);
+        ++asked;
+        return answer;
+    };
+    ASSERT_EQ(kOk, ExtractWithReaders(job).code);
     EXPECT_EQ("old", Read(out + "\\f.txt"));
-    ASSERT_TRUE(ExtractLzh(archive, Into(out, true)));
+    answer = OverwriteAnswer::overwrite;
+    ASSERT_EQ(kOk, ExtractWithReaders(job).code);
     EXPECT_EQ("new", Read(out + "\\f.txt"));
+    EXPECT_EQ(2, asked);
+    ASSERT_TRUE(WriteTextFile(out + "\\f.txt", "old"));
+    ASSERT_TRUE(ExtractLzh(archive, Into(out, true)));  // the switch: no question
+    EXPECT_EQ("new", Read(out + "\\f.txt"));
+    EXPECT_EQ(2, asked);
 }
 
 TEST(CabTest, RoundTripWithJapaneseNamesAndLargeFiles) {

@@ -1,21 +1,26 @@
 // Runs one command text through a stand-in DLL, for the Linux-side checks:
-//   standin_run [--password TEXT] [--dialogs FILE] [--memory] <dll path> <export prefix>
-//               <file holding the command text>
+//   standin_run [--password TEXT] [--dialogs FILE] [--utf8-dialogs FILE] [--overwrite ID]
+//               [--memory] <dll path> <export prefix> <file holding the command text>
 // The text is read from a file so that its quotes and Shift-JIS bytes arrive untouched.
 // While the command runs, the tests' window watcher answers the DLL's own windows as a
 // user would: a password dialog gets TEXT (or Cancel without --password), the failure box
 // (captioned with the DLL's file name) is read and closed with OK. --dialogs appends one
-// line per window answered ("caption<TAB>text", Shift-JIS as shown); --memory prints the
-// process's peak memory after the call.
+// line per window answered ("caption<TAB>text", Shift-JIS as shown), --utf8-dialogs the
+// same read wide, in UTF-8, for names beyond the code page; the question before replacing a
+// file is answered with the button ID (1 overwrite, 120 skip, 121 overwrite all, 122 skip
+// all, 2 cancel; cancel without --overwrite); --memory prints the process's peak memory
+// after the call.
 // The exit code is the DLL's result (0 on success), or 100 when the call cannot be made.
 #include <windows.h>
 #include <psapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "standins/core/formats.h"
+#include "standins/core/names.h"
 #include "tests/support/WindowWatcher.h"
 
 namespace {
@@ -24,6 +29,8 @@ struct Options {
     std::string password;
     bool answerPassword = false;
     std::string dialogLog;
+    std::string utf8DialogLog;
+    int overwriteButton = IDCANCEL;
     bool memory = false;
     const char* dll = nullptr;
     const char* prefix = nullptr;
@@ -41,6 +48,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.answerPassword = true;
         } else if (option == "--dialogs" && at + 1 < argc) {
             options.dialogLog = argv[++at];
+        } else if (option == "--utf8-dialogs" && at + 1 < argc) {
+            options.utf8DialogLog = argv[++at];
+        } else if (option == "--overwrite" && at + 1 < argc) {
+            options.overwriteButton = atoi(argv[++at]);
         } else {
             return false;
         }
@@ -52,8 +63,9 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     return true;
 }
 
-// The caption of the stand-ins' password dialog.
+// The captions of the stand-ins' password dialog and overwrite question.
 const char kPasswordCaption[] = "パスワードの入力";
+const char kOverwriteCaption[] = "上書きの確認";
 
 // The file name of a DLL path: the caption of its failure box.
 std::string FileNameOf(const std::string& path) {
@@ -61,10 +73,19 @@ std::string FileNameOf(const std::string& path) {
     return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 
-// One line per window: its caption, a tab, and a message box's text (or all its texts).
-void Log(const testing_support::SeenWindow& window, std::string& seen) {
-    std::string text = window.text(testing_support::kMessageBoxTextId);
-    std::string line = window.caption + "\t" + (text.empty() ? window.allTexts() : text);
+// One line per window: its caption, a tab, and a message box's text (or all its texts),
+// in the code page or, wide, in UTF-8.
+void Log(const testing_support::SeenWindow& window, std::string& seen, bool utf8) {
+    const testing_support::SeenControl* box = window.control(testing_support::kMessageBoxTextId);
+    std::string text;
+    if (!utf8) {
+        text = box ? box->text : window.allTexts();
+    } else if (box) {
+        text = box->utf8Text;
+    } else {
+        for (const testing_support::SeenControl& c : window.controls) text += c.utf8Text + " ";
+    }
+    std::string line = (utf8 ? standin::AnsiToUtf8(window.caption) : window.caption) + "\t" + text;
     for (char& c : line)
         if (c == '\r' || c == '\n') c = ' ';
     seen += line + "\n";
@@ -87,7 +108,8 @@ int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         fprintf(stderr,
-                "usage: standin_run [--password TEXT] [--dialogs FILE] [--memory] "
+                "usage: standin_run [--password TEXT] [--dialogs FILE] [--utf8-dialogs FILE] "
+                "[--overwrite ID] [--memory] "
                 "<dll> <prefix> <command file>\n");
         return 100;
     }
@@ -107,7 +129,7 @@ int main(int argc, char** argv) {
     auto command = reinterpret_cast<CommandFn>(reinterpret_cast<void*>(found));
     int result = 100;
     if (command) {
-        std::string seen;
+        std::string seen, seenUtf8;
         {
             // The DLL's windows are modal to this thread, so they are answered from others:
             // a few password dialogs (asked again after a wrong password), and the failure box.
@@ -122,17 +144,25 @@ int main(int argc, char** argv) {
             testing_support::WindowWatcher passwords({password, password, password}, kWholeRun);
             testing_support::WindowWatcher failure(
                 {{"#32770", FileNameOf(options.dll), {}, IDOK, self}}, kWholeRun);
+            WindowStep question{"#32770", kOverwriteCaption, {}, options.overwriteButton, self};
+            testing_support::WindowWatcher questions(std::vector<WindowStep>(50, question),
+                                                     kWholeRun);
             char output[1024] = {};
             result = command(nullptr, text.c_str(), output, sizeof output);
             printf("%d %s\n", result, output);
             passwords.stop();
             failure.stop();
-            for (const testing_support::WindowVisit& visit : passwords.visits())
-                Log(visit.before, seen);
-            for (const testing_support::WindowVisit& visit : failure.visits())
-                Log(visit.before, seen);
+            questions.stop();
+            for (const auto* watcher : {&passwords, &questions, &failure}) {
+                for (const testing_support::WindowVisit& visit : watcher->visits()) {
+                    Log(visit.before, seen, false);
+                    Log(visit.before, seenUtf8, true);
+                }
+            }
         }
         if (!options.dialogLog.empty()) standin::AppendToFile(options.dialogLog, seen);
+        if (!options.utf8DialogLog.empty())
+            standin::AppendToFile(options.utf8DialogLog, seenUtf8);
         if (options.memory) PrintPeakMemory();
     } else {
         fprintf(stderr, "no export %s\n", options.prefix);

@@ -26,12 +26,6 @@ const Reason kReasons[] = {
     {WriteError::outOfMemory, kErrorEnoughMemory, "メモリが足りません"},
 };
 
-// The writers name entries in UTF-8; the DLL's windows show code page text, with '_' for
-// what the code page lacks.
-std::string ShownName(const std::string& utf8) {
-    return Utf8ToAnsiLossy(utf8);
-}
-
 const Reason& ReasonOf(WriteError error) {
     for (const Reason& r : kReasons) {
         if (r.error == error) return r;
@@ -46,7 +40,7 @@ int WriteCommand(Dll dll, WriteJob job, const ArchiveWriter& writer, std::string
     {
         Progress progress(dll, job.archive);
         job.progress = [&](const std::string& entry, uint64_t done, uint64_t total) {
-            return progress.update(ShownName(entry), done, total);
+            return progress.update(entry, done, total);
         };
         result = writer(job);
     }
@@ -65,12 +59,17 @@ int WriteCommand(Dll dll, WriteJob job, const ArchiveWriter& writer, std::string
 
 int RefuseWrite(Dll dll, const std::string& archive, const std::string& entry,
                 const char* reason, int code, std::string& message) {
-    std::string text =
+    // entry is UTF-8 and shown as it is; the caller's message is in the code page.
+    std::string head =
         std::string(kWriteFailureHeader) + "\r\n" + kArchiveLabel + archive + "\r\n\r\n";
-    if (!entry.empty()) text += ShownName(entry) + ": ";
-    text += reason;
-    ShowFailure(dll, text);
-    message = text;
+    std::string shown = AnsiToUtf8(head);
+    message = head;
+    if (!entry.empty()) {
+        shown += entry + ": ";
+        message += Utf8ToAnsiLossy(entry) + ": ";
+    }
+    ShowFailure(dll, shown + AnsiToUtf8(reason));
+    message += reason;
     return code;
 }
 

@@ -8,7 +8,8 @@ namespace standin {
 int RunUnZip(const std::string& text, std::string& message) {
     Command command = ParseCommand(text);
     return ExtractCommand(Dll::UnZip, &EnableZipReaders, command.arg(0), command.arg(1),
-                          command.has("-o"), message, nullptr, nullptr, &DecodeZipRefused);
+                          command.has("-o"), message, nullptr, nullptr, &DecodeZipRefused, nullptr,
+                          &ListZipStoredNames);
 }
 
 }  // namespace standin

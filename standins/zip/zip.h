@@ -1,6 +1,7 @@
 // The ZIP family: UnZip32.dll's and Zip32j.dll's command runners, the readers, the
 // Deflate64 entries and the ZIP writer.
 #pragma once
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,10 @@ bool EnableZipReaders(struct archive* reader);
 // (zip/deflate64_entries.cpp); false when name is no such entry.
 bool DecodeZipRefused(const std::string& archive, const std::string& name, ByteSink& sink,
                       CodecStatus& status);
+
+// The central directory's names, flagged UTF-8 or not (zip/stored_names.cpp).
+void ListZipStoredNames(const std::string& archive, std::set<std::string>& flagged,
+                        std::set<std::string>& unflagged);
 
 // ZIP (zip/writer.cpp): deflate at level 6 (an entry deflate would make larger is stored),
 // traditional PKWARE encryption when password is not empty, ZIP64 fields past 4 GiB; names

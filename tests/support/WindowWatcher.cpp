@@ -1,6 +1,7 @@
 #include "tests/support/WindowWatcher.h"
 
 #include <utility>
+#include <vector>
 
 namespace testing_support {
 
@@ -41,6 +42,23 @@ std::string TextOf(HWND window) {
     return text;
 }
 
+// The same read wide, as UTF-8.
+std::string Utf8TextOf(HWND window) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kAnswerMs, &length))
+        return std::string();
+    std::vector<WCHAR> text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_NORMAL, kAnswerMs, &copied))
+        return std::string();
+    int n = static_cast<int>(copied < length ? copied : length);
+    int m = WideCharToMultiByte(CP_UTF8, 0, text.data(), n, nullptr, 0, nullptr, nullptr);
+    std::string out(m > 0 ? m : 0, '\0');
+    if (m > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), n, &out[0], m, nullptr, nullptr);
+    return out;
+}
+
 struct Search {
     const std::string* className;
     const std::string* caption;
@@ -78,6 +96,7 @@ BOOL CALLBACK VisitControl(HWND child, LPARAM param) {
     control.id = GetDlgCtrlID(child);
     control.className = ClassOf(child);
     control.text = TextOf(child);
+    control.utf8Text = Utf8TextOf(child);
     control.style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
     control.directChild = GetAncestor(child, GA_PARENT) == reading->window;
     reading->controls->push_back(std::move(control));

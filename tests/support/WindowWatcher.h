@@ -19,6 +19,7 @@ struct SeenControl {
     int id = 0;
     std::string className;  // "Edit", "Button", "Static", "msctls_progress32", ...
     std::string text;
+    std::string utf8Text;  // the same read wide, for names beyond the code page
     DWORD style = 0;
     bool directChild = false;  // the window's own child, not a grandchild
 };

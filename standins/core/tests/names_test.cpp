@@ -25,6 +25,17 @@ TEST(NamesTest, SlashAfterALeadByteIsTheTrailByteLibarchiveTurned) {
     EXPECT_EQ(u8"表示/a.txt", DecodeStoredName("\x95/\x8e\xa6/a.txt", NameBytes::codePage));
 }
 
+// The bytes of a name libarchive may have decoded already: those that read cleanly as a
+// name stored unmarked are taken as stored.
+TEST(NamesTest, OnlyCleanUtf8OrShiftJisReadsAsAnUnmarkedName) {
+    EXPECT_TRUE(standin::ReadsAsUnmarkedName("\x95\x5c\x8e\xa6.txt"));
+    EXPECT_TRUE(standin::ReadsAsUnmarkedName("\x95/\x8e\xa6/a.txt"));  // 0x5C turned into '/'
+    EXPECT_TRUE(standin::ReadsAsUnmarkedName(u8"r\u00E9sum\u00E9.txt"));
+    EXPECT_TRUE(standin::ReadsAsUnmarkedName("plain.txt"));
+    // "résumé." as Latin-1 codes: 0xE9 0x2E is no Shift-JIS character.
+    EXPECT_FALSE(standin::ReadsAsUnmarkedName("r\xe9sum\xe9.txt"));
+}
+
 TEST(NamesTest, DecomposedNamesAreComposed) {
     // As macOS stores データ/ガイドブック.txt: every voiced mark a character of its own.
     std::string decomposed = u8"テ\u3099ータ/カ\u3099イト\u3099フ\u3099ック.txt";

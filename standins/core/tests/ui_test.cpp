@@ -7,6 +7,7 @@
 #include <atomic>
 #include <thread>
 
+#include "standins/core/names.h"
 #include "standins/core/ui.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/WindowWatcher.h"
@@ -86,10 +87,13 @@ TEST(StandinWindows, FailureBoxIsCaptionedWithTheDllAndSaysWhatFailed) {
     for (Dll dll : {Dll::Unlha, Dll::Tar}) {
         const char* caption = standin::IdentityOf(dll).fileName;
         WindowWatcher watcher({Ours(caption, {}, IDOK)});
-        standin::ShowFailure(dll, text);
+        // A name beyond the code page shows as it is: the box is wide.
+        const std::string shown = standin::AnsiToUtf8(text) + u8" 한국어.txt";
+        standin::ShowFailure(dll, shown);
         ASSERT_TRUE(watcher.wait()) << caption;
         const SeenWindow& box = watcher.visits()[0].before;
-        EXPECT_EQ(text, box.text(kMessageBoxTextId)) << caption;
+        ASSERT_NE(nullptr, box.control(kMessageBoxTextId));
+        EXPECT_EQ(shown, box.control(kMessageBoxTextId)->utf8Text) << caption;
         EXPECT_FALSE(box.topmost());
         EXPECT_FALSE(watcher.visits()[0].stayed);
         // OK is its only button.
@@ -324,6 +328,35 @@ TEST(StandinWindows, PasswordDialogWithoutConfirmationHasOneFieldAndCancelGivesN
         EXPECT_FALSE(AskPassword(Dll::UnZip, "C:\\in\\a.zip", "x.txt", true, password));
         ASSERT_TRUE(watcher.wait());
         EXPECT_EQ("", password);
+    }
+}
+
+TEST(StandinWindows, OverwriteQuestionNamesTheFileAndEachButtonGivesItsAnswer) {
+    const char kOverwriteCaption[] = "上書きの確認";
+    const struct {
+        int button;
+        standin::OverwriteAnswer answer;
+    } rows[] = {
+        {IDOK, standin::OverwriteAnswer::overwrite},
+        {standin::kSkipButton, standin::OverwriteAnswer::skip},
+        {standin::kOverwriteAllButton, standin::OverwriteAnswer::overwriteAll},
+        {standin::kSkipAllButton, standin::OverwriteAnswer::skipAll},
+        {IDCANCEL, standin::OverwriteAnswer::cancel},
+    };
+    for (const auto& row : rows) {
+        WindowWatcher watcher({Ours(kOverwriteCaption, {}, row.button)});
+        const std::string entry = u8"docs/한국어.txt";
+        EXPECT_EQ(row.answer, standin::AskOverwrite(Dll::Tar, "C:\\in\\a.tar", entry)) << row.button;
+        ASSERT_TRUE(watcher.wait());
+        const SeenWindow& dialog = watcher.visits()[0].before;
+        EXPECT_FALSE(dialog.topmost());
+        EXPECT_EQ(5u, dialog.ofClass("Button").size());
+        std::string texts;
+        for (const SeenControl& c : dialog.controls) texts += c.utf8Text + "|";
+        EXPECT_NE(std::string::npos, texts.find(entry)) << texts;
+        EXPECT_NE(std::string::npos, texts.find("C:\\in\\a.tar")) << texts;
+        for (const char* label : {u8"上書き", u8"スキップ", u8"すべて上書き", u8"すべてスキップ"})
+            EXPECT_NE(std::string::npos, texts.find(std::string("|") + label + "|")) << label;
     }
 }
 

@@ -5,6 +5,7 @@
 #include "standins/cab/cab.h"
 #include "standins/command/command.h"
 #include "standins/core/formats.h"
+#include "standins/core/names.h"
 #include "standins/extract/engine.h"
 #include "standins/lzh/lzh.h"
 #include "standins/rar/rar.h"
@@ -20,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -54,7 +56,12 @@ std::string WriteWithLibarchive(const std::vector<Entry>& entries, bool zip,
     archive_write_open_memory(a, &out[0], out.size(), &used);
     for (const Entry& e : entries) {
         struct archive_entry* entry = archive_entry_new();
-        archive_entry_copy_pathname(entry, e.name.c_str());
+        // A ZIP writer told hdrcharset=UTF-8 takes the name wide, or it would encode each
+        // byte of it (the "C" locale's) as a character.
+        if (zip && options && strstr(options, "UTF-8"))
+            archive_entry_copy_pathname_w(entry, standin::Utf8ToWide(e.name).data());
+        else
+            archive_entry_copy_pathname(entry, e.name.c_str());
         archive_entry_set_mtime(entry, 1700000000, 0);
         if (e.type == 'd') {
             archive_entry_set_filetype(entry, AE_IFDIR);
@@ -78,14 +85,32 @@ std::string WriteWithLibarchive(const std::vector<Entry>& entries, bool zip,
     return out;
 }
 
-ExtractResult Extract(const std::string& archive, const std::string& dest, EnableReaders enable,
-                      bool overwrite = false) {
+ExtractJob JobFor(const std::string& archive, const std::string& dest, EnableReaders enable) {
     ExtractJob job;
     job.archive = archive;
     job.destDir = dest + "\\";
-    job.overwrite = overwrite;
     job.enable = enable;
+    if (enable == &EnableZipReaders) job.storedNames = &ListZipStoredNames;
+    if (enable == &EnableCabReaders) job.storedNames = &ListCabStoredNames;
+    return job;
+}
+
+ExtractResult Extract(const std::string& archive, const std::string& dest, EnableReaders enable,
+                      bool overwrite = false) {
+    ExtractJob job = JobFor(archive, dest, enable);
+    job.overwrite = overwrite;
     return ExtractWithReaders(job);
+}
+
+// Every file (with its content) and folder below dir read with the wide API, in UTF-8.
+std::string WideTree(const std::string& dir) {
+    return standin_test::ListTreeUtf8(dir);
+}
+
+std::string Renames(const ExtractResult& result) {
+    std::string out;
+    for (const Renamed& r : result.renamed) out += r.stored + ">" + r.written + "|";
+    return out;
 }
 
 // Every file (with its content) and folder below dir, sorted, '|' after each.
@@ -122,7 +147,7 @@ std::string Codes(const ExtractResult& result) {
 
 }  // namespace
 
-TEST(EngineTest, NamesAndLinksThatLeadOutAreRefusedAndNothingLandsOutside) {
+TEST(EngineTest, NamesThatLeadOutAreRefusedOthersMappedAndNothingLandsOutside) {
     TempDir dir;
     ASSERT_TRUE(WriteTextFile(dir / "outside.txt", "mine"));
     std::string archive = dir / "hostile.tar";
@@ -146,19 +171,21 @@ TEST(EngineTest, NamesAndLinksThatLeadOutAreRefusedAndNothingLandsOutside) {
     std::string dest = dir / "dest";
     ExtractResult result = Extract(archive, dest, &EnableTarReaders);
 
-    // The symbolic link is not made, so "link/" is an ordinary folder inside.
-    EXPECT_EQ("copy.txt=fine|last.txt=last|link\\|link\\through.txt=stays inside|ok.txt=fine|",
+    // The symbolic link is not made, so "link/" is an ordinary folder inside. Devices and a
+    // stream's colon are names Windows cannot hold: mapped, and listed.
+    EXPECT_EQ("_CON=evil|a.txt_stream=evil|copy.txt=fine|dir\\|dir\\_nul.txt=evil|last.txt=last|"
+              "link\\|link\\through.txt=stays inside|ok.txt=fine|",
               Tree(dest));
+    EXPECT_EQ("CON>_CON|dir/nul.txt>dir\\_nul.txt|a.txt:stream>a.txt_stream|", Renames(result));
     EXPECT_EQ("dest|hostile.tar|outside.txt|", TopNames(dir.path()));
     std::string outside;
     ASSERT_TRUE(ReadTextFile(dir / "outside.txt", outside));
     EXPECT_EQ("mine", outside);
     EXPECT_EQ("../up.txt=8013|/abs.txt=8013|C:/drive.txt=8013|sub/../../up2.txt=8013|"
-              "//server/share/unc.txt=8013|CON=8013|dir/nul.txt=8013|"
-              "a.txt:stream=8013|link=8013|escape.txt=8013|",
+              "//server/share/unc.txt=8013|link=8013|escape.txt=8013|",
               Codes(result));
     EXPECT_EQ(kErrorCannotWrite, result.code);
-    EXPECT_EQ(4u, result.written);
+    EXPECT_EQ(7u, result.written);
 }
 
 TEST(EngineTest, DamagedOrTruncatedEntriesLeaveNoFileAndNoTemporary) {
@@ -212,7 +239,7 @@ TEST(EngineTest, CancelStopsAtOnceAndKeepsOnlyWholeFiles) {
     EXPECT_EQ("small.txt=small|", Tree(dir / "out"));
 }
 
-TEST(EngineTest, NamesArriveInTheSystemCodePage) {
+TEST(EngineTest, NamesArriveAsTheArchiveMeansThem) {
     TempDir dir;
     // UTF-8 flagged (libarchive sets the flag for hdrcharset=UTF-8), and tar as Linux writes it.
     std::string utf8Zip = WriteWithLibarchive({{u8"表ソ/日本.txt", "zip"}}, true, "hdrcharset=UTF-8");
@@ -236,26 +263,128 @@ TEST(EngineTest, NamesArriveInTheSystemCodePage) {
     ASSERT_TRUE(WriteZip(dir / "s.zip", {item, nested}, true));
     EXPECT_EQ(kOk, Extract(dir / "s.zip", dir / "sjis", &EnableZipReaders).code);
     EXPECT_EQ("表\\|表\\ソ.txt=sjis|表ソ.txt=sjis|", Tree(dir / "sjis"));
+
+    // Flagged names beyond the code page and of Latin-1 letters alone, which libarchive's
+    // forms alone cannot tell from stored bytes; the directory's flag does.
+    std::string latin = WriteWithLibarchive({{u8"résumé.txt", "r"}, {u8"Straße.txt", "s"},
+                                             {u8"ü/x.txt", "u"}, {u8"한국어.txt", "k"},
+                                             {u8"emoji😀.txt", "e"}, {u8"〜波.txt", "w"}},
+                                            true, "hdrcharset=UTF-8");
+    ASSERT_TRUE(WriteTextFile(dir / "l.zip", latin));
+    ExtractResult result = Extract(dir / "l.zip", dir / "latin", &EnableZipReaders);
+    EXPECT_EQ(kOk, result.code);
+    // (Outside the macros: they spell their arguments in the code page.)
+    const std::string expected =
+        u8"Straße.txt=s|emoji😀.txt=e|résumé.txt=r|ü\\|ü\\x.txt=u|〜波.txt=w|한국어.txt=k|";
+    EXPECT_EQ(expected, WideTree(dir / "latin"));
+    EXPECT_TRUE(result.renamed.empty());
 }
 
-TEST(EngineTest, ExistingFilesAreReplacedOnlyWhenAsked) {
+TEST(EngineTest, ExistingFilesAreReplacedWithTheSwitchOrAsTheUserAnswers) {
     TempDir dir;
-    ASSERT_TRUE(WriteTextFile(dir / "a.tar", WriteWithLibarchive({{"f.txt", "new"}}, false)));
+    ASSERT_TRUE(WriteTextFile(dir / "a.tar", WriteWithLibarchive({{"f.txt", "new"}, {"g.txt", "new"},
+                                                                   {"h.txt", "new"}}, false)));
     std::string out = dir / "out";
+    auto reset = [&]() {
+        for (const char* name : {"\\f.txt", "\\g.txt", "\\h.txt"}) {
+            SetFileAttributesA((out + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+            ASSERT_TRUE(WriteTextFile(out + name, "old"));
+        }
+        SetFileAttributesA((out + "\\f.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    };
     ASSERT_TRUE(MakeDir(out));
-    ASSERT_TRUE(WriteTextFile(out + "\\f.txt", "old"));
-    SetFileAttributesA((out + "\\f.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(kOk, Extract(dir / "a.tar", out, &EnableTarReaders).code);
-    EXPECT_EQ("f.txt=old|", Tree(out));
-    EXPECT_EQ(kOk, Extract(dir / "a.tar", out, &EnableTarReaders, true).code);
-    EXPECT_EQ("f.txt=new|", Tree(out));
+    // Answers in turn; each question names the entry.
+    std::vector<OverwriteAnswer> answers;
+    std::string asked;
+    ExtractJob job = JobFor(dir / "a.tar", out, &EnableTarReaders);
+    job.askOverwrite = [&](const std::string& entry) {
+        asked += entry + "|";
+        OverwriteAnswer a = answers.front();
+        answers.erase(answers.begin());
+        return a;
+    };
+    const struct {
+        std::vector<OverwriteAnswer> answers;
+        const char* asked;
+        const char* tree;
+        int code;
+    } rows[] = {
+        {{OverwriteAnswer::overwrite, OverwriteAnswer::skip, OverwriteAnswer::overwrite},
+         "f.txt|g.txt|h.txt|", "f.txt=new|g.txt=old|h.txt=new|", kOk},
+        {{OverwriteAnswer::skip, OverwriteAnswer::overwriteAll}, "f.txt|g.txt|",
+         "f.txt=old|g.txt=new|h.txt=new|", kOk},
+        {{OverwriteAnswer::skipAll}, "f.txt|", "f.txt=old|g.txt=old|h.txt=old|", kOk},
+        // Cancel stops the command as Cancel in the progress window does.
+        {{OverwriteAnswer::overwrite, OverwriteAnswer::cancel}, "f.txt|g.txt|",
+         "f.txt=new|g.txt=old|h.txt=old|", kErrorUserCancel},
+    };
+    for (const auto& row : rows) {
+        reset();
+        answers = row.answers;
+        asked.clear();
+        ExtractResult result = ExtractWithReaders(job);
+        EXPECT_EQ(row.asked, asked);
+        EXPECT_EQ(row.tree, Tree(out)) << row.asked;
+        EXPECT_EQ(row.code, result.code) << row.asked;
+        EXPECT_EQ(row.code == kErrorUserCancel, result.cancelled) << row.asked;
+    }
+    // The switch replaces without a question, the read-only file too.
+    reset();
+    asked.clear();
+    job.overwrite = true;
+    EXPECT_EQ(kOk, ExtractWithReaders(job).code);
+    EXPECT_EQ("", asked);
+    EXPECT_EQ("f.txt=new|g.txt=new|h.txt=new|", Tree(out));
 
     // A folder where a file should go is a failure, and the folder stays.
     ASSERT_TRUE(MakeDir(dir / "dirs"));
     ASSERT_TRUE(MakeDir(dir / "dirs\\f.txt"));
     ExtractResult result = Extract(dir / "a.tar", dir / "dirs", &EnableTarReaders, true);
     EXPECT_EQ(kErrorCannotWrite, result.code);
-    EXPECT_EQ("f.txt\\|", Tree(dir / "dirs"));
+    EXPECT_EQ("f.txt\\|g.txt=new|h.txt=new|", Tree(dir / "dirs"));
+}
+
+// Entries that land on one path: case, trailing dots and spaces, an 8.3 alias. None
+// replaces or is dropped for another; each is written "name (n).ext" and listed, and the
+// result stays kOk. The same stored name again (a tar appended to) replaces the earlier.
+TEST(EngineTest, EntriesThatLandOnOnePathAreNumberedAndListed) {
+    TempDir dir;
+    // The alias Windows gives a long name, learnt from a file of that name.
+    std::string probe = dir / "probe";
+    ASSERT_TRUE(MakeDir(probe));
+    ASSERT_TRUE(WriteTextFile(probe + "\\LongFileName.txt", "x"));
+    char shortPath[MAX_PATH] = "";
+    ASSERT_GT(GetShortPathNameA((probe + "\\LongFileName.txt").c_str(), shortPath, MAX_PATH), 0u);
+    std::string alias = strrchr(shortPath, '\\') + 1;
+    ASSERT_NE("LongFileName.txt", alias);
+
+    // (Outside the macros: they spell their arguments in the code page.)
+    const std::string tar = WriteWithLibarchive({
+        {"README.txt", "1"}, {"Readme.txt", "2"}, {"readme.TXT", "3"},
+        {"name.", "4"}, {"name ", "5"},
+        {"LongFileName.txt", "6"}, {alias, "7"},
+        {"same.txt", "old"}, {"same.txt", "new"},
+        {"Dir/a.txt", "a"}, {"dir/b.txt", "b"},  // folders merge
+        {u8"한.txt", "h"}, {"hard", "", 'h', u8"한.txt"},
+    }, false, "hdrcharset=BINARY");
+    ASSERT_TRUE(WriteTextFile(dir / "c.tar", tar));
+    ExtractResult result = Extract(dir / "c.tar", dir / "out", &EnableTarReaders);
+    EXPECT_EQ(kOk, result.code);
+    EXPECT_TRUE(result.failures.empty());
+    std::string aliasStem = alias.substr(0, alias.find('.'));
+    const std::string expected = "Dir\\|Dir\\a.txt=a|Dir\\b.txt=b|" + aliasStem +
+                                 " (2).TXT=7|LongFileName.txt=6|README.txt=1|Readme (2).txt=2|"
+                                 "hard=h|name (2)=5|name=4|readme (3).TXT=3|same.txt=new|" +
+                                 std::string(u8"한.txt=h|");
+    EXPECT_EQ(expected, WideTree(dir / "out"));
+    EXPECT_EQ("Readme.txt>Readme (2).txt|readme.TXT>readme (3).TXT|name.>name|name >name (2)|" +
+                  alias + ">" + aliasStem + " (2).TXT|",
+              Renames(result));
+    // The box lists each, as it was stored and as it was written.
+    std::string text = DescribeFailures("C:\\in\\c.tar", result);
+    const std::string listed = u8"Readme.txt → Readme (2).txt";
+    EXPECT_NE(std::string::npos, text.find(listed)) << text;
+    EXPECT_NE(std::string::npos, text.find("C:\\in\\c.tar")) << text;
 }
 
 TEST(EngineTest, PasswordsAreAskedUntilRightOrRefused) {
@@ -358,5 +487,6 @@ TEST(EngineTest, OneMessageNamesTheArchiveAndEachFailureUpToAScreenful) {
     EXPECT_NE(std::string::npos, text.find("C:\\a.lzh"));
     EXPECT_NE(std::string::npos, text.find("e11: r"));
     EXPECT_EQ(std::string::npos, text.find("e12: r"));
-    EXPECT_NE(std::string::npos, text.find("ほか 3 件"));
+    const std::string more = u8"ほか 3 件";
+    EXPECT_NE(std::string::npos, text.find(more));
 }
