@@ -736,11 +736,7 @@ std::string StoredNameToAnsi(const std::string& bytes, bool utf8) {
 }
 
 std::string LoneFileName(const std::string& archive, const std::string& storedName) {
-    size_t separator = LastSeparatorIndex(storedName);
-    std::string stored =
-        separator == std::string::npos ? storedName : storedName.substr(separator + 1);
-    if (!stored.empty() && stored != "." && stored != "..") return stored;
-    separator = LastSeparatorIndex(archive);
+    size_t separator = LastSeparatorIndex(archive);
     std::string name = separator == std::string::npos ? archive : archive.substr(separator + 1);
     // Suffixes of compressed single files, as gzip -d, bunzip2, unxz and uncompress strip or
     // turn them; ".z" also matches ".Z".
@@ -755,6 +751,10 @@ std::string LoneFileName(const std::string& archive, const std::string& storedNa
         if (EndsWithNoCase(name, s.suffix))
             return name.substr(0, name.size() - strlen(s.suffix)) + s.replacement;
     }
+    separator = LastSeparatorIndex(storedName);
+    std::string stored =
+        separator == std::string::npos ? storedName : storedName.substr(separator + 1);
+    if (!stored.empty() && stored != "." && stored != "..") return stored;
     return name + ".out";
 }
 

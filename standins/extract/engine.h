@@ -90,9 +90,10 @@ std::string DescribeFailures(const std::string& archive, const ExtractResult& re
 // UTF-8 (flagged, or well-formed multibyte UTF-8) converted, other bytes kept.
 std::string StoredNameToAnsi(const std::string& bytes, bool utf8);
 
-// The name a lone compressed file is extracted as: the archive's file name without its
-// ".gz", ".bz2", ".xz", ".Z" (or "-gz", "_z" and the like; ".tgz" and its kin become
-// ".tar"); a name with none of them gets ".out" added. The last component of storedName (a gzip header's) wins when there is one.
+// The name a lone compressed file is extracted as, as gzip -d names it: the archive's file
+// name without its ".gz", ".bz2", ".xz", ".Z" (or "-gz", "_z" and the like; ".tgz" and its
+// kin become ".tar"). An archive named with none of them is named by the last component of
+// storedName (a gzip header's) when there is one, else gets ".out" added.
 std::string LoneFileName(const std::string& archive, const std::string& storedName);
 
 
