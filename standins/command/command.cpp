@@ -2,6 +2,7 @@
 // gathering the files to pack, the archive test and the journal.
 #include <windows.h>
 
+#include <memory>
 #include <set>
 
 #include "standins/command/command.h"
@@ -172,6 +173,15 @@ const char kReasonMissingArchive[] = "書庫が見つかりません";
 const char kReasonPackArguments[] = "書庫、基準フォルダ、ファイルが指定されていません";
 const char kReasonPackRead[] = "圧縮するファイルを読み込めません";
 const char kReasonPackNothing[] = "圧縮するファイルがありません";
+const char kReasonPayload[] = "自己解凍書庫の中の書庫を読み出せません";
+
+// The kind of archive path holds; for a self-extracting program the stand-ins wrote
+// (program then true), the kind of the archive it carries.
+Kind KindThrough(const std::string& path, bool& program) {
+    uint64_t offset = 0, size = 0;
+    program = FindSfxPayload(path, offset, size);
+    return program ? DetectKindIn(path, offset, size) : DetectKind(path);
+}
 
 }  // namespace
 
@@ -285,11 +295,21 @@ int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
     if (GetFileAttributesA(archive.c_str()) == INVALID_FILE_ATTRIBUTES) {
         return Refuse(dll, archive, kReasonMissingArchive, kErrorArcFileOpen, message);
     }
-    if (!ReadsKind(dll, DetectKind(archive))) {
+    bool program = false;
+    if (!ReadsKind(dll, KindThrough(archive, program))) {
         return Refuse(dll, archive, kReasonNotOwnArchive, kErrorNotArcFile, message);
     }
+    // A program is read through a copy of its archive, as the program itself reads it; the
+    // boxes still name the program.
+    std::unique_ptr<TemporaryFile> payload;
+    if (program) {
+        payload.reset(new TemporaryFile);
+        if (payload->path().empty() || !CopySfxPayload(archive, payload->path()))
+            return Refuse(dll, archive, kReasonPayload, kErrorCannotRead, message);
+    }
+    const std::string& source = program ? payload->path() : archive;
     ExtractJob job;
-    job.archive = archive;
+    job.archive = source;
     job.destDir = WithSeparator(dest);
     job.overwrite = overwrite;
     job.enable = enable;
@@ -377,7 +397,8 @@ bool GatherItems(const std::string& baseDir, const std::vector<std::string>& ent
 }
 
 bool AcceptsArchive(Dll dll, const std::string& path) {
-    return ReadsKind(dll, DetectKind(path));
+    bool program = false;
+    return ReadsKind(dll, KindThrough(path, program));
 }
 
 std::string ArchivePassword() {

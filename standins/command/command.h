@@ -44,12 +44,14 @@ Command ParseCommand(const std::string& text);
 // What the runners share (command/command.cpp).
 // True when dll extracts archives of kind.
 bool ReadsKind(Dll dll, Kind kind);
-// True when path holds, by content, an archive that dll extracts.
+// True when path holds, by content, an archive that dll extracts, or is a self-extracting
+// program the stand-ins wrote that carries one.
 bool AcceptsArchive(Dll dll, const std::string& path);
 // Extracts archive into dest with the readers enable registers (or walk, a decoder of our
-// own, when given): checks the archive by
-// content first, shows the progress window, asks for passwords, and shows one message box
-// naming every entry that failed. The result is kOk or the first failure's code.
+// own, when given): checks the archive by content first (a self-extracting program the
+// stand-ins wrote is read through the archive it carries), shows the progress
+// window, asks for passwords, and shows one message box naming every entry that failed. The
+// result is kOk or the first failure's code.
 int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
                    const std::string& dest, bool overwrite, std::string& message,
                    StoredCrc storedCrc = nullptr, WalkEntries walk = nullptr,
