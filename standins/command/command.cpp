@@ -288,7 +288,7 @@ int UnknownCommand(Dll dll, const std::string& text, std::string& message) {
 int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
                    const std::string& dest, bool overwrite, std::string& message,
                    StoredCrc storedCrc, WalkEntries walk, DecodeRefused decodeRefused,
-                   EnableReaders lone) {
+                   EnableReaders lone, const ArchiveCheck& check) {
     if (archive.empty() || dest.empty()) {
         return Refuse(dll, archive, kReasonArguments, kErrorCommandName, message);
     }
@@ -308,6 +308,14 @@ int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
             return Refuse(dll, archive, kReasonPayload, kErrorCannotRead, message);
     }
     const std::string& source = program ? payload->path() : archive;
+    Failure refusal;
+    if (check && !check(source, refusal)) {
+        if (refusal.code != kOk)
+            return Refuse(dll, archive, refusal.reason.c_str(), refusal.code, message);
+        ShowFailure(dll, archive + "\r\n\r\n" + refusal.reason);
+        message = refusal.reason;
+        return kOk;
+    }
     ExtractJob job;
     job.archive = source;
     job.destDir = WithSeparator(dest);

@@ -412,6 +412,8 @@ public:
                 break;
             }
             first = false;
+            // The ZIP reader has just read the local header: its entry's data begins here.
+            dataAt_ = static_cast<uint64_t>(archive_filter_bytes(a(), 0));
             std::string name = nameOf(entry);
             if (r == ARCHIVE_FAILED) {
                 fail(Classify(a(), name, kErrorHeaderBroken));
@@ -639,7 +641,7 @@ private:
                 std::function<bool()> progress = [&]() { return reportProgress(name); };
                 FileSink sink(file.get(), progress);
                 CodecStatus status = CodecStatus::ok;
-                if (job_.decodeRefused(job_.archive, name, sink, status)) {
+                if (job_.decodeRefused(dataAt_, sink, status)) {
                     if (status == CodecStatus::ok) break;
                     discard();
                     if (sink.cancelled()) return false;
@@ -720,6 +722,7 @@ private:
     std::string current_;
     std::string password_;
     unsigned passwordTries_ = 0;
+    uint64_t dataAt_ = 0;  // where the current entry's data begins (see DecodeRefused)
     std::set<std::string> extracted_;  // final paths written, ASCII case folded
 };
 

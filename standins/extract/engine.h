@@ -32,10 +32,11 @@ public:
 // Walks an archive with a decoder of our own instead of libarchive.
 using WalkEntries = void (*)(const std::string& archive, EntryTarget& target);
 
-// Decodes an entry libarchive refuses (a ZIP entry in Deflate64) to sink, found by its
-// name; false when it is not such an entry (status then unset).
-using DecodeRefused = bool (*)(const std::string& archive, const std::string& name,
-                               ByteSink& sink, CodecStatus& status);
+// Decodes an entry libarchive refuses (a ZIP entry in Deflate64) to sink: the entry whose
+// data begins at dataOffset in the archive file, where the reader stands right after its
+// header. False when no such entry begins there (status then unset).
+using DecodeRefused =
+    std::function<bool(uint64_t dataOffset, ByteSink& sink, CodecStatus& status)>;
 
 // Registers the readers (formats and filters) of one DLL's family on a new archive reader.
 // Each family's function lives in its own object file, so a DLL links only its own readers.
