@@ -77,6 +77,10 @@ for m in Deflate64 LZMA; do
     (cd "$u" && 7zz a -bd -tzip -mm=$m "$a/7z-$m.zip" . > /dev/null)
     check "7zz -mm=$m" UnZip32.dll "$a/7z-$m.zip" "$work/expected-dirs.txt" dirs
 done
+# Behind Info-ZIP's self-extracting stub every stored offset is short by the stub's length:
+# the Deflate64 entries are still found where libarchive finds their data.
+cat /usr/bin/unzipsfx "$a/7z-Deflate64.zip" > "$a/7z-Deflate64-sfx.exe"
+check "7zz -mm=Deflate64 behind unzipsfx" UnZip32.dll "$a/7z-Deflate64-sfx.exe" "$work/expected-dirs.txt" dirs
 
 # CAB by gcab with MSZIP (a cabinet holds files only). gcab marks a name that is not ASCII
 # as UTF-8 (the cabinet's _A_NAME_IS_UTF), so it gets the UTF-8 tree.
@@ -131,18 +135,6 @@ elif [ "$files" -eq 1 ] && cmp -s "$work/cafe/$last" "$dest"/*; then
 else
     fail "Deflate64 café/cafè: $(ls "$dest" 2>&1)"
 fi
-
-# 2,000 Deflate64 entries, each decoded by the project's own decoder, against the same in
-# deflate, which libarchive decodes: the times are printed, not judged.
-mkdir -p "$work/many"
-(cd "$work/many" && for i in $(seq 1 2000); do seq 1 "$((i % 50 + 1))" > "f$i.txt"; done)
-manifest "$work/many" > "$work/expected-many.txt"
-for m in Deflate Deflate64; do
-    (cd "$work/many" && 7zz a -bd -tzip -mm=$m "$a/many-$m.zip" . > /dev/null)
-    started=$(date +%s.%N)
-    check "2,000 entries, 7zz -mm=$m" UnZip32.dll "$a/many-$m.zip" "$work/expected-many.txt"
-    echo "2,000 entries in $m: $(echo "$(date +%s.%N) - $started" | bc) s"
-done
 
 { head -c 32768 /dev/zero; head -c 5000 /dev/urandom; } > "$work/image.iso"
 echo "F image.iso $(md5sum < "$work/image.iso" | cut -c1-32)" > "$work/expected-image.txt"
