@@ -2,6 +2,7 @@
 
 #include "standins/codecs/deflate64.h"
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -119,7 +120,9 @@ CodecStatus ZipDirectory::open() {
 
 CodecStatus ZipDirectory::next(ZipEntry& entry) {
     if (!open_) return CodecStatus::corruptHeader;
-    if (seen_ >= count_ || cursor_ == directoryEnd_) return CodecStatus::end;
+    if (cursor_ == directoryEnd_) return CodecStatus::end;
+    if (seen_ >= count_ && !hasSignature(archive_, cursor_, kCentralSignature))
+        return CodecStatus::end;
     unsigned char h[kCentralSize];
     if (directoryEnd_ - cursor_ < kCentralSize) return CodecStatus::corruptHeader;
     CodecStatus status = readRecord(archive_, cursor_, h, kCentralSize);
@@ -224,6 +227,48 @@ CodecStatus ZipDirectory::extract(const ZipEntry& entry, ByteSink& sink) {
     if (status != CodecStatus::ok) return status;
     if (checked.count() != entry.originalSize) return CodecStatus::corruptData;
     return checked.crc() == entry.crc32 ? CodecStatus::ok : CodecStatus::crcMismatch;
+}
+
+CodecStatus ReadZipSpans(ZipDirectory& directory, std::vector<ZipSpan>& spans) {
+    spans.clear();
+    CodecStatus status = CodecStatus::ok;
+    try {
+        for (;;) {
+            ZipSpan span;
+            status = directory.next(span.entry);
+            if (status != CodecStatus::ok) break;
+            const uint64_t start = span.entry.localHeaderOffset;
+            span.located = directory.locateData(span.entry, span.dataOffset) == CodecStatus::ok;
+            // locateData has checked that the data ends inside the file.
+            span.end = span.located ? span.dataOffset + span.entry.packedSize
+                                    : (start > UINT64_MAX - kLocalSize ? UINT64_MAX
+                                                                       : start + kLocalSize);
+            spans.push_back(std::move(span));
+        }
+        std::stable_sort(spans.begin(), spans.end(), [](const ZipSpan& a, const ZipSpan& b) {
+            return a.entry.localHeaderOffset < b.entry.localHeaderOffset;
+        });
+    } catch (const std::bad_alloc&) {
+        return CodecStatus::outOfMemory;
+    }
+    return status;
+}
+
+size_t CountOverlapping(const std::vector<ZipSpan>& spans, uint64_t directoryStart,
+                        uint64_t directoryEnd) {
+    std::vector<bool> overlapping(spans.size(), false);
+    // Sorted by start, an entry overlaps an earlier one exactly when it starts before the
+    // furthest end reached so far.
+    size_t furthest = spans.size();
+    for (size_t i = 0; i < spans.size(); ++i) {
+        const uint64_t start = spans[i].entry.localHeaderOffset;
+        if (furthest != spans.size() && start < spans[furthest].end)
+            overlapping[i] = overlapping[furthest] = true;
+        if (directoryStart < directoryEnd && start < directoryEnd && spans[i].end > directoryStart)
+            overlapping[i] = true;
+        if (furthest == spans.size() || spans[i].end > spans[furthest].end) furthest = i;
+    }
+    return static_cast<size_t>(std::count(overlapping.begin(), overlapping.end(), true));
 }
 
 }  // namespace standin

@@ -1,9 +1,11 @@
 // Walks a ZIP archive's central directory: the stand-in uses it to find the entries
-// libarchive refuses (Deflate64) and to decode them itself. Handles a self-extracting stub
-// in front (offsets stored relative to the archive rather than to the file) and ZIP64.
+// libarchive refuses (Deflate64) and to decode them itself, and to refuse entries whose data
+// overlap before anything is extracted. Handles a self-extracting stub in front (offsets
+// stored relative to the archive rather than to the file) and ZIP64.
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "standins/codecs/codec_status.h"
 
@@ -44,7 +46,9 @@ public:
     uint64_t stubLength() const { return shift_; }
 
     // Reads the next central-directory entry: ok, end after the last one, or truncated /
-    // corruptHeader / sourceFailed (entry then unspecified, and the walk stops).
+    // corruptHeader / sourceFailed (entry then unspecified, and the walk stops). The walk
+    // goes by the directory's bytes, as libarchive's does: past the declared count when more
+    // entries follow (a count of 16 bits wraps past 65,535 entries), up to it otherwise.
     CodecStatus next(ZipEntry& entry);
 
     // Reads entry's local header and gives where its compressed data begins in the file.
@@ -58,6 +62,10 @@ public:
     // when the data is shorter than the declared size.
     CodecStatus extract(const ZipEntry& entry, ByteSink& sink);
 
+    // The directory's bytes in the file: [directoryStart(), directoryEnd()).
+    uint64_t directoryStart() const { return directoryAt_; }
+    uint64_t directoryEnd() const { return directoryEnd_; }
+
 private:
     RandomAccess& archive_;
     uint64_t count_ = 0;
@@ -68,5 +76,26 @@ private:
     uint64_t seen_ = 0;
     bool open_ = false;
 };
+
+// One entry of the whole directory and the bytes of the file it takes: from its local
+// header to the end of its compressed data (the data descriptor after it is not counted).
+struct ZipSpan {
+    ZipEntry entry;
+    uint64_t dataOffset = 0;  // where the compressed data begins
+    uint64_t end = 0;         // just past it
+    bool located = false;     // false: no local header there (only its 30 bytes are counted)
+};
+
+// Reads every entry of an opened directory in one pass, each local header included, sorted
+// by local header offset: the order in which libarchive's seekable ZIP reader walks them.
+// Returns end when the whole directory was read, or the status that stopped the walk (the
+// entries before it are kept).
+CodecStatus ReadZipSpans(ZipDirectory& directory, std::vector<ZipSpan>& spans);
+
+// How many entries of sorted spans share bytes with another entry or with the central
+// directory: the overlapping-entry bomb (many entries over one stream) and the crafted
+// archives like it. 0 for an honest archive.
+size_t CountOverlapping(const std::vector<ZipSpan>& spans, uint64_t directoryStart,
+                        uint64_t directoryEnd);
 
 }  // namespace standin

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 #include <set>
 
 #include "standins/command/command.h"
@@ -322,6 +323,15 @@ const char kReasonMissingArchive[] = "書庫が見つかりません";
 const char kReasonPackArguments[] = "書庫、基準フォルダ、ファイルが指定されていません";
 const char kReasonPackRead[] = "圧縮するファイルを読み込めません";
 const char kReasonPackNothing[] = "圧縮するファイルがありません";
+const char kReasonPayload[] = "自己解凍書庫の中の書庫を読み出せません";
+
+// The kind of archive path holds; for a self-extracting program the stand-ins wrote
+// (program then true), the kind of the archive it carries.
+Kind KindThrough(const std::string& path, bool& program) {
+    uint64_t offset = 0, size = 0;
+    program = FindSfxPayload(path, offset, size);
+    return program ? DetectKindIn(path, offset, size) : DetectKind(path);
+}
 
 }  // namespace
 
@@ -430,18 +440,37 @@ int UnknownCommand(Dll dll, const std::string& text, std::string& message) {
 int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
                    const std::string& dest, bool overwrite, std::string& message,
                    StoredCrc storedCrc, WalkEntries walk, DecodeRefused decodeRefused,
-                   EnableReaders lone, ListStoredNames storedNames) {
+                   EnableReaders lone, ListStoredNames storedNames,
+                   const ArchiveCheck& check) {
     if (archive.empty() || dest.empty()) {
         return Refuse(dll, archive, kReasonArguments, kErrorCommandName, message);
     }
     if (GetFileAttributesA(archive.c_str()) == INVALID_FILE_ATTRIBUTES) {
         return Refuse(dll, archive, kReasonMissingArchive, kErrorArcFileOpen, message);
     }
-    if (!ReadsKind(dll, DetectKind(archive))) {
+    bool program = false;
+    if (!ReadsKind(dll, KindThrough(archive, program))) {
         return Refuse(dll, archive, kReasonNotOwnArchive, kErrorNotArcFile, message);
     }
+    // A program is read through a copy of its archive, as the program itself reads it; the
+    // boxes still name the program.
+    std::unique_ptr<TemporaryFile> payload;
+    if (program) {
+        payload.reset(new TemporaryFile);
+        if (payload->path().empty() || !CopySfxPayload(archive, payload->path()))
+            return Refuse(dll, archive, kReasonPayload, kErrorCannotRead, message);
+    }
+    const std::string& source = program ? payload->path() : archive;
+    Failure refusal;
+    if (check && !check(source, refusal)) {
+        if (refusal.code != kOk)
+            return Refuse(dll, archive, refusal.reason.c_str(), refusal.code, message);
+        ShowFailure(dll, AnsiToUtf8(archive + "\r\n\r\n" + refusal.reason));
+        message = refusal.reason;
+        return kOk;
+    }
     ExtractJob job;
-    job.archive = archive;
+    job.archive = source;
     job.destDir = WithSeparator(dest);
     job.overwrite = overwrite;
     job.enable = enable;
@@ -537,7 +566,8 @@ bool GatherItems(const std::string& baseDir, const std::vector<std::string>& ent
 }
 
 bool AcceptsArchive(Dll dll, const std::string& path) {
-    return ReadsKind(dll, DetectKind(path));
+    bool program = false;
+    return ReadsKind(dll, KindThrough(path, program));
 }
 
 std::string ArchivePassword() {

@@ -48,18 +48,26 @@ Command ParseCommand(const std::string& text);
 // What the runners share (command/command.cpp).
 // True when dll extracts archives of kind.
 bool ReadsKind(Dll dll, Kind kind);
-// True when path holds, by content, an archive that dll extracts.
+// True when path holds, by content, an archive that dll extracts, or is a self-extracting
+// program the stand-ins wrote that carries one.
 bool AcceptsArchive(Dll dll, const std::string& path);
+// A family's own look at the archive file the engine is about to read (the ZIP central
+// directory): true to go on. False ends the command with refusal's reason and code in a box;
+// code kOk means there was nothing to extract, which is said but is no failure.
+using ArchiveCheck = std::function<bool(const std::string& path, Failure& refusal)>;
 // Extracts archive into dest with the readers enable registers (or walk, a decoder of our
-// own, when given): checks the archive by content first, shows the progress window, asks
-// for passwords and, without overwrite, whether to replace each existing file, and shows one
-// message box naming every entry that failed or was renamed. The result is kOk or the
-// first failure's code: renamed entries alone are no failure, as every file came out.
+// own, when given): checks the archive by content first (a self-extracting program the
+// stand-ins wrote is read through the archive it carries), runs check, shows the progress
+// window, asks for passwords and, without overwrite, whether to replace each existing file,
+// and shows one message box naming every entry that failed or was renamed. The result is
+// kOk or the first failure's code: renamed entries alone are no failure, as every file
+// came out.
 int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
                    const std::string& dest, bool overwrite, std::string& message,
                    StoredCrc storedCrc = nullptr, WalkEntries walk = nullptr,
                    DecodeRefused decodeRefused = nullptr, EnableReaders lone = nullptr,
-                   ListStoredNames storedNames = nullptr);
+                   ListStoredNames storedNames = nullptr,
+                   const ArchiveCheck& check = nullptr);
 // Reports a failure of the command itself (no entry involved) in a message box; code.
 int Refuse(Dll dll, const std::string& archive, const char* reason, int code,
            std::string& message);

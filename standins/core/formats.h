@@ -16,6 +16,8 @@ enum class Kind { None, Lzh, Zip, Cab, Rar, Arj, Tar, Gzip, Bzip2, Xz, Compress 
 // Looks at the file's content, never at its name, and at its first header only. Gzip,
 // Bzip2, Xz and Compress mean any such stream (a compressed tar or a single file).
 Kind DetectKind(const std::string& path);
+// The same for the length bytes of path from offset (an archive inside another file).
+Kind DetectKindIn(const std::string& path, uint64_t offset, uint64_t length);
 
 // One thing to put into an archive.
 struct Item {

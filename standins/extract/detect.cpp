@@ -62,10 +62,15 @@ bool EndsLikeZip(const std::string& tail, uint64_t fileSize) {
 
 }  // namespace
 
-Kind DetectKind(const std::string& path) {
+Kind DetectKind(const std::string& path) { return DetectKindIn(path, 0, UINT64_MAX); }
+
+Kind DetectKindIn(const std::string& path, uint64_t offset, uint64_t length) {
     std::string head;
     uint64_t size = 0;
-    if (!ReadFilePart(path, 0, 4096, head, size) || head.empty()) return Kind::None;
+    if (!ReadFilePart(path, offset, 4096, head, size) || head.empty()) return Kind::None;
+    if (offset >= size) return Kind::None;
+    const uint64_t end = length < size - offset ? offset + length : size;
+    if (head.size() > end - offset) head.resize(static_cast<size_t>(end - offset));
     if (HasAt(head, 0, "PK\x03\x04", 4)) return Kind::Zip;
     if (HasAt(head, 0, "MSCF\0\0\0\0", 8)) return Kind::Cab;
     if (HasAt(head, 0, "Rar!\x1a\x07\x00", 7) || HasAt(head, 0, "Rar!\x1a\x07\x01\x00", 8))
@@ -88,8 +93,9 @@ Kind DetectKind(const std::string& path) {
     if (LooksLikeTar(head)) return Kind::Tar;
     const size_t kTail = 65535 + 22;
     std::string tail;
-    uint64_t tailStart = size > kTail ? size - kTail : 0;
-    if (ReadFilePart(path, tailStart, kTail, tail, size) && EndsLikeZip(tail, size))
+    const uint64_t tailStart = end - offset > kTail ? end - kTail : offset;
+    if (ReadFilePart(path, tailStart, static_cast<size_t>(end - tailStart), tail, size) &&
+        EndsLikeZip(tail, end - offset))
         return Kind::Zip;
     return Kind::None;
 }

@@ -435,6 +435,8 @@ public:
                 break;
             }
             first = false;
+            // The ZIP reader has just read the local header: its entry's data begins here.
+            dataAt_ = static_cast<uint64_t>(archive_filter_bytes(a(), 0));
             std::string name = nameOf(entry);
             if (r == ARCHIVE_FAILED) {
                 fail(Classify(a(), name, kErrorHeaderBroken));
@@ -810,7 +812,7 @@ private:
                 std::function<bool()> progress = [&]() { return reportProgress(name); };
                 FileSink sink(file.get(), progress);
                 CodecStatus status = CodecStatus::ok;
-                if (job_.decodeRefused(job_.archive, Utf8ToAnsiLossy(name), sink, status)) {
+                if (job_.decodeRefused(dataAt_, sink, status)) {
                     if (status == CodecStatus::ok) break;
                     discard();
                     if (sink.cancelled()) return false;
@@ -900,6 +902,7 @@ private:
     std::map<std::string, Written> written_;          // by ComparablePath
     std::map<std::string, std::string> linkTargets_;  // LinkKey of a stored name -> its path
     std::set<std::string> plainFolders_;               // found on the disk, not links
+    uint64_t dataAt_ = 0;  // where the current entry's data begins (see DecodeRefused)
 };
 
 bool EndsWithNoCase(const std::string& s, const char* suffix) {
@@ -909,16 +912,8 @@ bool EndsWithNoCase(const std::string& s, const char* suffix) {
 
 }  // namespace
 
-std::string StoredNameToAnsi(const std::string& bytes, bool utf8) {
-    return Utf8ToAnsiLossy(DecodeStoredName(bytes, utf8 ? NameBytes::utf8 : NameBytes::unmarked));
-}
-
 std::string LoneFileName(const std::string& archive, const std::string& storedName) {
-    size_t separator = LastSeparatorIndex(storedName);
-    std::string stored =
-        separator == std::string::npos ? storedName : storedName.substr(separator + 1);
-    if (!stored.empty() && stored != "." && stored != "..") return stored;
-    separator = LastSeparatorIndex(archive);
+    size_t separator = LastSeparatorIndex(archive);
     std::string name = separator == std::string::npos ? archive : archive.substr(separator + 1);
     // Suffixes of compressed single files, as gzip -d, bunzip2, unxz and uncompress strip or
     // turn them; ".z" also matches ".Z".
@@ -933,6 +928,10 @@ std::string LoneFileName(const std::string& archive, const std::string& storedNa
         if (EndsWithNoCase(name, s.suffix))
             return name.substr(0, name.size() - strlen(s.suffix)) + s.replacement;
     }
+    separator = LastSeparatorIndex(storedName);
+    std::string stored =
+        separator == std::string::npos ? storedName : storedName.substr(separator + 1);
+    if (!stored.empty() && stored != "." && stored != "..") return stored;
     return name + ".out";
 }
 

@@ -35,10 +35,11 @@ public:
 // Walks an archive with a decoder of our own instead of libarchive.
 using WalkEntries = void (*)(const std::string& archive, EntryTarget& target);
 
-// Decodes an entry libarchive refuses (a ZIP entry in Deflate64) to sink, found by its
-// name; false when it is not such an entry (status then unset).
-using DecodeRefused = bool (*)(const std::string& archive, const std::string& name,
-                               ByteSink& sink, CodecStatus& status);
+// Decodes an entry libarchive refuses (a ZIP entry in Deflate64) to sink: the entry whose
+// data begins at dataOffset in the archive file, where the reader stands right after its
+// header. False when no such entry begins there (status then unset).
+using DecodeRefused =
+    std::function<bool(uint64_t dataOffset, ByteSink& sink, CodecStatus& status)>;
 
 // Registers the readers (formats and filters) of one DLL's family on a new archive reader.
 // Each family's function lives in its own object file, so a DLL links only its own readers.
@@ -110,13 +111,10 @@ ExtractResult ExtractWithReaders(const ExtractJob& job);
 // most a screenful.
 std::string DescribeFailures(const std::string& archive, const ExtractResult& result);
 
-// A name stored as bytes, spelt in the system code page ('_' for what it lacks): UTF-8
-// (flagged, or well-formed multibyte UTF-8) or Shift-JIS decoded.
-std::string StoredNameToAnsi(const std::string& bytes, bool utf8);
-
-// The name a lone compressed file is extracted as: the archive's file name without its
-// ".gz", ".bz2", ".xz", ".Z" (or "-gz", "_z" and the like; ".tgz" and its kin become
-// ".tar"); a name with none of them gets ".out" added. The last component of storedName (a gzip header's) wins when there is one.
+// The name a lone compressed file is extracted as, as gzip -d names it: the archive's file
+// name without its ".gz", ".bz2", ".xz", ".Z" (or "-gz", "_z" and the like; ".tgz" and its
+// kin become ".tar"). An archive named with none of them is named by the last component of
+// storedName (a gzip header's) when there is one, else gets ".out" added.
 std::string LoneFileName(const std::string& archive, const std::string& storedName);
 
 

@@ -28,26 +28,6 @@ std::string OwnPath() {
     return std::string(buffer, n);
 }
 
-// A temporary file removed when it goes out of scope.
-class TempFile {
-public:
-    TempFile() {
-        char dir[MAX_PATH];
-        char name[MAX_PATH];
-        DWORD n = GetTempPathA(sizeof dir, dir);
-        if (n > 0 && n < sizeof dir && GetTempFileNameA(dir, "sfx", 0, name)) path_ = name;
-    }
-    ~TempFile() {
-        if (!path_.empty()) DeleteFileA(path_.c_str());
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 const standin::Dll kDll = standin::Dll::STANDIN_SFX_DLL;
 
 const char kNoPayload[] = "このプログラムには書庫が付いていないか、書庫を読み出せません。";
@@ -74,7 +54,7 @@ int main(int argc, char** argv) {
         standin::LastSeparatorIndex(job.destDir) + 1 != job.destDir.size()) {
         job.destDir += '\\';
     }
-    TempFile temp;
+    standin::TemporaryFile temp;
     if (temp.path().empty()) return Fail(self, kNoTemporary);
     if (self.empty() || !standin::CopySfxPayload(self, temp.path())) return Fail(self, kNoPayload);
     standin::CreateParents(standin::AnsiToUtf8(job.destDir));

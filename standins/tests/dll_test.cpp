@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "standins/cab/cab.h"
@@ -518,7 +519,7 @@ TEST(StandinDlls, OutputBufferReceivesATerminatedReport) {
     EXPECT_TRUE(watcher.wait());
 }
 
-TEST(StandinDlls, SelfExtractingProgramsExtractIntoTheGivenFolder) {
+TEST(StandinDlls, SelfExtractingProgramsExtractAndTheirFamilysDllReadsThem) {
     struct Row {
         Format format;
         Archiver sfx;
@@ -544,6 +545,18 @@ TEST(StandinDlls, SelfExtractingProgramsExtractIntoTheGivenFolder) {
         std::string dest = dir / "展開";
         EXPECT_EQ(0u, RunProgram(program, Quote(program) + " " + Quote(dest))) << row.format.label;
         EXPECT_EQ(row.format.tree, ListTree(dest)) << row.format.label;
+
+        // Dropped on the program, it is its family's archive: that DLL alone says yes to it,
+        // and extracts what it carries.
+        for (const Archiver& dll : {kUnlha, kUnZip, kCab, kUnrar, kUnarj, kTar}) {
+            bool own = strcmp(dll.file, row.format.unpacker.file) == 0;
+            EXPECT_EQ(own ? 1 : 0, Check(dll, program)) << row.format.label << " " << dll.file;
+        }
+        std::string again = dir / "DLL で展開";
+        EXPECT_EQ(0, Call(row.format.unpacker,
+                          Fill(row.format.extract, Quote(program), Quote(again + "\\"))))
+            << row.format.label;
+        EXPECT_EQ(row.format.tree, ListTree(again)) << row.format.label;
     }
 }
 

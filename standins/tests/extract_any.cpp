@@ -33,7 +33,14 @@ bool ExtractArchive(Kind kind, const std::string& archive, const ExtractOptions&
     job.enable = enable;
     if (kind == Kind::Rar) job.storedCrc = &RarStoredCrc;
     if (kind == Kind::Arj) job.walk = &WalkArj;
-    if (kind == Kind::Zip) job.decodeRefused = &DecodeZipRefused;
+    ZipCentralDirectory directory;
+    if (kind == Kind::Zip) {
+        Failure refusal;
+        if (!directory.check(archive, refusal)) return false;
+        job.decodeRefused = [&](uint64_t at, ByteSink& sink, CodecStatus& status) {
+            return directory.decode(at, sink, status);
+        };
+    }
     if (kind == Kind::Zip) job.storedNames = &ListZipStoredNames;
     if (kind == Kind::Cab) job.storedNames = &ListCabStoredNames;
     if (enable == &EnableTarReaders) job.lone = &EnableLoneFileReaders;

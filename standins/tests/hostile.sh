@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Hostile archives through the stand-ins under Wine: truncated, a bad CRC, "..\" and
-# absolute names, links that lead out, a wrong password, a gzip bomb and a size field that
-# lies. After each: nothing was written outside the destination, the destination holds
-# only what the archive may put there, and a failure came with a non-zero result and the
-# DLL's own message box (caption its file name, a Japanese text naming the archive), read
-# back by the watcher.
+# absolute names, links that lead out, a wrong password, ZIP entries that overlap, a split
+# ZIP's last part, a gzip bomb and a size field that lies. After each: nothing was written
+# outside the destination, the destination holds only what the archive may put there, and
+# a failure came with a non-zero result and the DLL's own message box (caption its file
+# name, a Japanese text naming the archive), read back by the watcher.
 #   hostile.sh <repository root> <stand-in DLL folder> <standin_run.exe>
 set -u
 root=$1
@@ -51,8 +51,9 @@ told() {  # <dialog log> <dll> <archive file name>
 }
 
 n=0
-# hostile <label> <dll> <archive file name> [good|any] [standin_run options...]
-# "good": good.txt must be extracted (it comes before the damage).
+# hostile <label> <dll> <archive file name> [good|any|nothing] [standin_run options...]
+# "good": good.txt must be extracted (it comes before the damage); "nothing": the archive is
+# refused whole, before any entry is written.
 hostile() {
     local label=$1 dll=$2 name=$3 want=$4 found
     shift 4
@@ -68,6 +69,9 @@ hostile() {
     [ -z "$found" ] || fail "$label: $found"
     if [ "$want" = good ] && ! [ "$(cat "$dest/good.txt" 2>/dev/null)" = good ]; then
         fail "$label: the good entry before the damage is missing"
+    fi
+    if [ "$want" = nothing ] && [ -n "$(ls -A "$dest")" ]; then
+        fail "$label: written before the refusal: $(ls -A "$dest")"
     fi
     [ "$failures" -eq "${before:-0}" ] && pass "$label"
     before=$failures
@@ -91,6 +95,31 @@ hostile "ZIP with drive and root names" UnZip32.dll absolute.zip good
 hostile "tar.gz with links that lead out" Tar32.dll links.tgz good
 (cd "$work/outside" && zip -q -P right "$h/crypt.zip" secret.txt)
 hostile "ZIP with a wrong password" UnZip32.dll crypt.zip any --password wrong
+
+# ZIP archives refused whole, as Info-ZIP's unzip refuses them, each box saying why: entries
+# whose data overlap (100 entries over one 10 MiB stream; an entry that holds the next one),
+# and the last part of a split archive.
+says() {  # <text> [dialog log]: the last case's box holds text
+    iconv -f CP932 -t UTF-8 "${2:-$work/dialogs$n.txt}" 2>/dev/null | grep -qF "$1" ||
+        fail "case $n: the box does not say \"$1\": $(iconv -f CP932 -t UTF-8 "${2:-$work/dialogs$n.txt}" 2>/dev/null)"
+}
+hostile "ZIP overlapping-entry bomb" UnZip32.dll overlap.zip nothing
+says "書庫が壊れています (100 個のファイルのデータがほかのファイルと重なっています"
+hostile "ZIP entry whose data holds the next entry" UnZip32.dll overlap-quoted.zip nothing
+says "2 個のファイルのデータがほかのファイルと重なっています"
+head -c 300000 /dev/urandom > "$work/random.bin"
+(cd "$work" && zip -q -s 64k "$h/split.zip" random.bin)
+hostile "last part of a split ZIP" UnZip32.dll split.zip nothing
+says "分割された ZIP 書庫の最後の部分です。分割書庫には対応していません"
+# An empty ZIP is no failure: result 0, and a box saying there was nothing to extract.
+dest=$work/empty
+extract UnZip32.dll "$h/empty.zip" "$dest" --dialogs "$work/empty.txt"
+if [ "$result" -eq 0 ] && told "$work/empty.txt" UnZip32.dll empty.zip && [ -z "$(ls -A "$dest" 2>/dev/null)" ]; then
+    says "空の ZIP 書庫です (ファイルがありません)" "$work/empty.txt"
+    pass "empty ZIP: result 0 and a box"
+else
+    fail "empty ZIP: result $result, $(ls -A "$dest" 2>&1), dialogs: $(iconv -f CP932 -t UTF-8 "$work/empty.txt" 2>/dev/null)"
+fi
 
 # The bomb and the lying size: no failure needed, but the memory of the 32-bit process
 # stays far below the data (64 and 32 MiB), and what is written is whole or absent.

@@ -183,15 +183,19 @@ else
     fail "deflated entry of Info-ZIP"
 fi
 
-# A single gzip-compressed file: named by its header, or by the archive without ".gz".
-gzip -c "$src/top.txt" > "$work/out/renamed.gz"   # header names top.txt
+# A single gzip-compressed file is named by the archive without ".gz", as gzip -d names it,
+# whatever its header says; by its header only when the archive's name has no such suffix.
+gzip -c "$src/top.txt" > "$work/out/renamed.txt.gz"   # header names top.txt
 gzip -nc "$src/表/sub/lines.txt" > "$work/out/plain.txt.gz"
-run Tar32.dll Tar "xvf \"$W\\out\\renamed.gz\" \"$W\\y-gz\\\"" || fail "Tar32 xvf renamed.gz: $(cat "$work/run.log")"
-run Tar32.dll Tar "xvf \"$W\\out\\plain.txt.gz\" \"$W\\y-gz\\\"" || fail "Tar32 xvf plain.txt.gz: $(cat "$work/run.log")"
-if cmp -s "$src/top.txt" "$work/y-gz/top.txt" && cmp -s "$src/表/sub/lines.txt" "$work/y-gz/plain.txt"; then
-    pass "Tar32 extracts single gzip files"
+gzip -c "$src/top.txt" > "$work/out/download"         # no suffix: the header's top.txt
+for g in renamed.txt.gz plain.txt.gz download; do
+    run Tar32.dll Tar "xvf \"$W\\out\\$g\" \"$W\\y-gz\\\"" || fail "Tar32 xvf $g: $(cat "$work/run.log")"
+done
+if cmp -s "$src/top.txt" "$work/y-gz/renamed.txt" && cmp -s "$src/表/sub/lines.txt" "$work/y-gz/plain.txt" &&
+   cmp -s "$src/top.txt" "$work/y-gz/top.txt" && [ "$(ls "$work/y-gz" | wc -l)" -eq 3 ]; then
+    pass "Tar32 extracts single gzip files under the archive's name"
 else
-    fail "Tar32 extracts single gzip files"; ls -l "$work/y-gz"
+    fail "Tar32 extracts single gzip files under the archive's name"; ls -l "$work/y-gz"
 fi
 
 echo "$failures failure(s)"

@@ -9,6 +9,7 @@ destination's parent or in the outside folder, where hostile.sh looks for them.
 """
 import io
 import os
+import struct
 import sys
 import tarfile
 import zipfile
@@ -93,6 +94,51 @@ def lying_size_zip(path, real_size):
     open(path, "wb").write(local + packed + central + end)
 
 
+def local_header(name, method, crc, packed, size):
+    return struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0, method, 0, 0x5021, crc, packed,
+                       size, len(name), 0) + name
+
+
+def central_record(name, method, crc, packed, size, offset):
+    return struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, 0, method, 0, 0x5021, crc,
+                       packed, size, len(name), 0, 0, 0, 0, 0, offset) + name
+
+
+def end_record(count, directory_size, directory_offset, disk=0):
+    return struct.pack("<IHHHHIIH", 0x06054B50, disk, disk, count, count, directory_size,
+                       directory_offset, 0)
+
+
+def overlap_bomb(path, entries=100, size=10 << 20):
+    """The overlapping-entry bomb: one deflated stream of zeros, one local header, and a
+    central directory of many entries that all point at it."""
+    data = bytes(size)
+    packer = zlib.compressobj(9, zlib.DEFLATED, -15)
+    packed = packer.compress(data) + packer.flush()
+    crc = zlib.crc32(data)
+    body = local_header(b"zeros.bin", 8, crc, len(packed), size) + packed
+    central = b"".join(central_record(b"zeros%03d.bin" % i, 8, crc, len(packed), size, 0)
+                       for i in range(entries))
+    open(path, "wb").write(body + central + end_record(entries, len(central), len(body)))
+
+
+def overlap_quoted(path):
+    """good.txt, then a stored entry whose data is the next entry's local header and data:
+    the overlap quoted inside an entry, as the bombs that differ entry by entry are made."""
+    good = local_header(b"good.txt", 0, zlib.crc32(GOOD), len(GOOD), len(GOOD)) + GOOD
+    inner_data = b"inner data\n"
+    inner = local_header(b"inner.txt", 0, zlib.crc32(inner_data), len(inner_data),
+                         len(inner_data)) + inner_data
+    outer = local_header(b"outer.bin", 0, zlib.crc32(inner), len(inner), len(inner))
+    central = (central_record(b"good.txt", 0, zlib.crc32(GOOD), len(GOOD), len(GOOD), 0) +
+               central_record(b"outer.bin", 0, zlib.crc32(inner), len(inner), len(inner),
+                              len(good)) +
+               central_record(b"inner.txt", 0, zlib.crc32(inner_data), len(inner_data),
+                              len(inner_data), len(good) + len(outer)))
+    body = good + outer + inner
+    open(path, "wb").write(body + central + end_record(3, len(central), len(body)))
+
+
 def main():
     folder, outside = sys.argv[1], sys.argv[2].rstrip("/")
     p = lambda name: os.path.join(folder, name)
@@ -139,6 +185,9 @@ def main():
         info.mtime = 1577836800
         t.addfile(info, io.BytesIO(bytes(info.size)))
     lying_size_zip(p("lying.zip"), 32 << 20)
+    overlap_bomb(p("overlap.zip"))
+    overlap_quoted(p("overlap-quoted.zip"))
+    zipfile.ZipFile(p("empty.zip"), "w").close()  # the end record alone
 
 
 if __name__ == "__main__":

@@ -77,6 +77,10 @@ for m in Deflate64 LZMA; do
     (cd "$u" && 7zz a -bd -tzip -mm=$m "$a/7z-$m.zip" . > /dev/null)
     check "7zz -mm=$m" UnZip32.dll "$a/7z-$m.zip" "$work/expected-dirs.txt" dirs
 done
+# Behind Info-ZIP's self-extracting stub every stored offset is short by the stub's length:
+# the Deflate64 entries are still found where libarchive finds their data.
+cat /usr/bin/unzipsfx "$a/7z-Deflate64.zip" > "$a/7z-Deflate64-sfx.exe"
+check "7zz -mm=Deflate64 behind unzipsfx" UnZip32.dll "$a/7z-Deflate64-sfx.exe" "$work/expected-dirs.txt" dirs
 
 # CAB by gcab with MSZIP (a cabinet holds files only). gcab marks a name that is not ASCII
 # as UTF-8 (the cabinet's _A_NAME_IS_UTF), so it gets the UTF-8 tree.
@@ -108,6 +112,30 @@ done
 
 # A lone file that begins with zeros, as disk images do (an ISO's first 32 KiB): its
 # first blocks look like the end of an empty tar, and a tar must not be taken for it.
+# Deflate64 entries are found by where their data lies, not by their names: café.txt and
+# cafè.txt differ only outside code page 932, and each must come back with its own data.
+# Extracted with -o: where the two names land on one file, the later entry replaces the
+# earlier, and it is the later entry's data that must be there.
+mkdir -p "$work/cafe"
+seq 1 3000 | sed 's/^/café /' > "$work/cafe/café.txt"
+seq 1 3000 | sed 's/^/cafè /' > "$work/cafe/cafè.txt"
+(cd "$work/cafe" && 7zz a -bd -tzip -mm=Deflate64 "$a/cafe.zip" café.txt cafè.txt > /dev/null)
+last=$(python3 -c 'import sys, zipfile
+z = zipfile.ZipFile(sys.argv[1])
+print(max(z.infolist(), key=lambda i: i.header_offset).filename)' "$a/cafe.zip")
+dest=$work/x-cafe
+run_standin UnZip32.dll UnZip "-o -x \"$(win "$a/cafe.zip")\" \"$(win "$dest")\\\"" --dialogs "$work/cafe.txt"
+files=$(ls "$dest" 2>/dev/null | wc -l)
+if [ "$result" -ne 0 ] || [ -s "$work/cafe.txt" ]; then
+    fail "Deflate64 café/cafè: result $result: $(iconv -f CP932 -t UTF-8 "$work/cafe.txt" 2>/dev/null)"
+elif [ "$files" -eq 2 ] && cmp -s "$work/cafe/café.txt" "$dest/café.txt" && cmp -s "$work/cafe/cafè.txt" "$dest/cafè.txt"; then
+    pass "Deflate64 café/cafè: each name its own data"
+elif [ "$files" -eq 1 ] && cmp -s "$work/cafe/$last" "$dest"/*; then
+    pass "Deflate64 café/cafè: one name, the later entry's data"
+else
+    fail "Deflate64 café/cafè: $(ls "$dest" 2>&1)"
+fi
+
 { head -c 32768 /dev/zero; head -c 5000 /dev/urandom; } > "$work/image.iso"
 echo "F image.iso $(md5sum < "$work/image.iso" | cut -c1-32)" > "$work/expected-image.txt"
 gzip -c "$work/image.iso" > "$a/image.iso.gz"

@@ -1,10 +1,13 @@
 // The ZIP family: UnZip32.dll's and Zip32j.dll's command runners, the readers, the
-// Deflate64 entries and the ZIP writer.
+// central directory read before extracting (Deflate64 entries, overlaps) and the ZIP writer.
 #pragma once
 #include <set>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "standins/codecs/zip_directory.h"
+#include "standins/core/file_streams.h"
 #include "standins/core/formats.h"
 #include "standins/extract/engine.h"
 
@@ -19,10 +22,22 @@ int RunZip(const std::string& text, std::string& message);
 
 // The readers UnZip32.dll registers (zip/readers.cpp).
 bool EnableZipReaders(struct archive* reader);
-// A Deflate64 entry, which libarchive refuses, decoded by the project's own decoder
-// (zip/deflate64_entries.cpp); false when name is no such entry.
-bool DecodeZipRefused(const std::string& archive, const std::string& name, ByteSink& sink,
-                      CodecStatus& status);
+// The central directory read once per command, before libarchive reads the archive
+// (zip/central_directory.cpp).
+class ZipCentralDirectory {
+public:
+    // False when archive must not be extracted: refusal then holds the reason and the code
+    // (a split archive's last part, entries whose data overlap; kOk for an empty archive,
+    // which is said but is no failure). A directory it cannot read is left to libarchive.
+    bool check(const std::string& archive, Failure& refusal);
+    // The engine's DecodeRefused after check: the Deflate64 entry whose data begins at
+    // dataOffset, decoded by the project's own decoder; false when there is none.
+    bool decode(uint64_t dataOffset, ByteSink& sink, CodecStatus& status);
+
+private:
+    std::unique_ptr<FileInput> input_;
+    std::vector<ZipSpan> deflate64_;  // sorted by data offset
+};
 
 // The central directory's names, flagged UTF-8 or not (zip/stored_names.cpp).
 void ListZipStoredNames(const std::string& archive, std::set<std::string>& flagged,

@@ -209,6 +209,133 @@ TEST(ZipDirectory, DamagedDirectoriesEndInAStatus) {
     }
 }
 
+// Records of a ZIP archive written by hand, for the overlaps no tool writes.
+std::string le(uint64_t v, int bytes) {
+    std::string s;
+    for (int i = 0; i < bytes; ++i) s += static_cast<char>(v >> (8 * i));
+    return s;
+}
+uint32_t crcOf(const std::string& data) {
+    return crc32(0, reinterpret_cast<const Bytef*>(data.data()), data.size());
+}
+// A stored entry: its local header and its data.
+std::string localEntry(const std::string& name, const std::string& data) {
+    return le(0x04034b50, 4) + le(20, 2) + le(0, 2) + le(0, 2) + le(0, 4) + le(crcOf(data), 4) +
+           le(data.size(), 4) + le(data.size(), 4) + le(name.size(), 2) + le(0, 2) + name +
+           data;
+}
+std::string centralRecord(const std::string& name, uint64_t packed, uint64_t offset) {
+    return le(0x02014b50, 4) + le(20, 2) + le(20, 2) + le(0, 2) + le(0, 2) + le(0, 4) +
+           le(0, 4) + le(packed, 4) + le(packed, 4) + le(name.size(), 2) + le(0, 6) +
+           le(0, 2) + le(0, 4) + le(offset, 4) + name;
+}
+std::string withDirectory(const std::string& body, const std::string& central, size_t count) {
+    return body + central + le(0x06054b50, 4) + le(0, 4) + le(count, 2) + le(count, 2) +
+           le(central.size(), 4) + le(body.size(), 4) + le(0, 2);
+}
+
+struct Spans {
+    CodecStatus status;
+    std::vector<ZipSpan> spans;
+    size_t overlapping = 0;
+};
+Spans spansOf(const std::string& bytes) {
+    Spans result;
+    MemoryRandomAccess archive(bytes.data(), bytes.size());
+    ZipDirectory directory(archive);
+    if ((result.status = directory.open()) != CodecStatus::ok) return result;
+    result.status = ReadZipSpans(directory, result.spans);
+    result.overlapping =
+        CountOverlapping(result.spans, directory.directoryStart(), directory.directoryEnd());
+    return result;
+}
+
+TEST(ZipSpans, WhatToolsWriteOverlapNothingAndComesInOffsetOrder) {
+    for (const char* command : {"zip -q -r t.zip", "7zz a -tzip -mm=Deflate64 t.zip"}) {
+        std::string zip = makeZip(command);
+        ASSERT_FALSE(zip.empty()) << command;
+        for (const std::string& archive : {zip, std::string(1000, 'S') + zip}) {
+            Spans s = spansOf(archive);
+            EXPECT_EQ(s.status, CodecStatus::end) << command;
+            EXPECT_EQ(s.overlapping, 0u) << command;
+            ASSERT_FALSE(s.spans.empty());
+            for (size_t i = 0; i < s.spans.size(); ++i) {
+                const ZipSpan& span = s.spans[i];
+                EXPECT_TRUE(span.located) << span.entry.name;
+                EXPECT_EQ(span.end, span.dataOffset + span.entry.packedSize);
+                if (i > 0) EXPECT_LE(s.spans[i - 1].end, span.entry.localHeaderOffset);
+            }
+        }
+    }
+}
+
+TEST(ZipSpans, EntriesThatShareBytesAreCounted) {
+    const std::string good = "good\n", inner = "inner data\n";
+    const std::string goodEntry = localEntry("good.txt", good);
+
+    // The overlapping-entry bomb: 100 entries over one local header and its data.
+    std::string central;
+    for (int i = 0; i < 100; ++i) central += centralRecord("z" + std::to_string(i), 4, 0);
+    Spans bomb = spansOf(withDirectory(localEntry("z", "data"), central, 100));
+    EXPECT_EQ(bomb.status, CodecStatus::end);
+    EXPECT_EQ(bomb.spans.size(), 100u);
+    EXPECT_EQ(bomb.overlapping, 100u);
+
+    // A stored entry whose data is the next entry, header and all; good.txt before is apart.
+    const std::string innerEntry = localEntry("inner.txt", inner);
+    const std::string outer = localEntry("outer.bin", innerEntry);
+    std::string quoted = withDirectory(
+        goodEntry + outer,
+        centralRecord("good.txt", good.size(), 0) +
+            centralRecord("outer.bin", innerEntry.size(), goodEntry.size()) +
+            centralRecord("inner.txt", inner.size(), goodEntry.size() + 30 + 9),
+        3);
+    EXPECT_EQ(spansOf(quoted).overlapping, 2u);
+
+    // An entry whose stated size runs into the central directory; and the same two entries
+    // apart, which is honest.
+    const std::string body = goodEntry + localEntry("x.txt", inner);
+    std::string intoDirectory = withDirectory(
+        body, centralRecord("good.txt", good.size(), 0) +
+                  centralRecord("x.txt", inner.size() + 20, goodEntry.size()), 2);
+    EXPECT_EQ(spansOf(intoDirectory).overlapping, 1u);
+    std::string honest = withDirectory(
+        body, centralRecord("good.txt", good.size(), 0) +
+                  centralRecord("x.txt", inner.size(), goodEntry.size()), 2);
+    Spans apart = spansOf(honest);
+    EXPECT_EQ(apart.overlapping, 0u);
+    ASSERT_EQ(apart.spans.size(), 2u);
+    EXPECT_EQ(apart.spans[1].dataOffset, goodEntry.size() + 30 + 5);
+
+    // Listed in reverse, the entries still come in the order of their local headers.
+    std::string reversed = withDirectory(
+        body, centralRecord("x.txt", inner.size(), goodEntry.size()) +
+                  centralRecord("good.txt", good.size(), 0), 2);
+    Spans sorted = spansOf(reversed);
+    ASSERT_EQ(sorted.spans.size(), 2u);
+    EXPECT_EQ(sorted.spans[0].entry.name, "good.txt");
+    EXPECT_EQ(sorted.overlapping, 0u);
+}
+
+TEST(ZipDirectory, WalksTheDirectoryPastACountThatWrapped) {
+    // Past 65,535 entries the 16-bit count wraps: the directory's bytes are what counts, as
+    // for libarchive. A count above what is there still ends at the directory's end.
+    std::string central;
+    std::string body;
+    for (int i = 0; i < 5; ++i) {
+        central += centralRecord("f" + std::to_string(i), 1, body.size());
+        body += localEntry("f" + std::to_string(i), "x");
+    }
+    for (size_t declared : {1, 5, 9}) {
+        std::string zip = withDirectory(body, central, 5);
+        zip[zip.size() - 12] = static_cast<char>(declared);
+        zip[zip.size() - 14] = static_cast<char>(declared);
+        Spans s = spansOf(zip);
+        EXPECT_EQ(s.status, CodecStatus::end) << declared;
+        EXPECT_EQ(s.spans.size(), 5u) << declared;
+    }
+}
+
 // The compressed stream of one entry of a 7-Zip Deflate64 archive.
 std::string deflate64Stream(const std::string& zip, const std::string& name, uint64_t& size) {
     MemoryRandomAccess archive(zip.data(), zip.size());

@@ -466,8 +466,12 @@ TEST(EngineTest, LoneCompressedFilesAreNamedWithoutTheirSuffix) {
         {"C:\\d\\noext", "", "noext.out"},
         {"C:\\d\\data.tgz", "", "data.tar"},  // a .tgz that holds no tar
         {"C:\\d\\data.tbz2", "", "data.tar"},
-        {"C:\\d\\x.gz", "dir/original.txt", "original.txt"},
-        {"C:\\d\\x.gz", "..", "x"},  // a stored name that is no name
+        // The archive's name wins over the one stored inside, as with gzip -d; the stored
+        // one names only an archive whose name has no suffix to take away.
+        {"C:\\d\\single1.txt.gz", "renamed.txt", "single1.txt"},
+        {"C:\\d\\x.gz", "dir/original.txt", "x"},
+        {"C:\\d\\download", "dir/original.txt", "original.txt"},
+        {"C:\\d\\download", "..", "download.out"},  // a stored name that is no name
     };
     for (const auto& row : rows) {
         EXPECT_EQ(row.name, LoneFileName(row.archive, row.stored)) << row.archive;
