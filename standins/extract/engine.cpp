@@ -527,13 +527,15 @@ private:
     bool isMarked(const wchar_t* wide, const std::string& bytes) {
         switch (formatBase()) {
         case ARCHIVE_FORMAT_ZIP:
-        case ARCHIVE_FORMAT_CAB: return isMarkedInHeaders(wide, bytes);
+        case ARCHIVE_FORMAT_CAB: return isMarkedInHeaders(wide, bytes, !ReadsAsUnmarkedName(bytes));
         // A pax header's path is UTF-8 (GNU tar and bsdtar write one for every name beyond
         // ASCII), unless the header says hdrcharset=BINARY, as bsdtar does for bytes that are
         // no UTF-8 where it runs: those are Linux's UTF-8 bytes. ustar and GNU names are bytes.
+        // Once one pax record has been read, libarchive calls every later entry pax, even a
+        // ustar one whose name is Shift-JIS bytes: the headers tell.
         case ARCHIVE_FORMAT_TAR:
             return archive_format(a()) == ARCHIVE_FORMAT_TAR_PAX_INTERCHANGE &&
-                   !IsMultibyteUtf8(bytes);
+                   isMarkedInHeaders(wide, bytes, !IsMultibyteUtf8(bytes));
         case ARCHIVE_FORMAT_RAR_V5:
         case ARCHIVE_FORMAT_7ZIP:
         case ARCHIVE_FORMAT_ISO9660: return true;  // without Rock Ridge: Joliet or d-characters
@@ -547,16 +549,16 @@ private:
     }
 
     // The archive's own headers say which names are marked (ZIP's directory, CAB's file
-    // records): a name libarchive decoded that is one of them, or that is in no header at all
+    // records, tar's headers): a name libarchive decoded that is one of them, or that is in no header at all
     // (a ZIP name from a 0x7075 field, whose CRC libarchive checked over the stored bytes), is
     // decoded; one whose bytes are an unmarked name's is stored bytes.
-    bool isMarkedInHeaders(const wchar_t* wide, const std::string& bytes) {
-        if (!job_.storedNames) return !ReadsAsUnmarkedName(bytes);
+    bool isMarkedInHeaders(const wchar_t* wide, const std::string& bytes, bool byDefault) {
+        if (!job_.storedNames) return byDefault;
         if (!storedNamesRead_) {
             storedNamesRead_ = true;
             job_.storedNames(job_.archive, markedNames_, unmarkedNames_);
         }
-        if (markedNames_.empty() && unmarkedNames_.empty()) return !ReadsAsUnmarkedName(bytes);
+        if (markedNames_.empty() && unmarkedNames_.empty()) return byDefault;
         if (markedNames_.count(WithSlashes(WideToUtf8(wide)))) return true;
         return !unmarkedNames_.count(WithSlashes(bytes));
     }

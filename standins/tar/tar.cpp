@@ -42,7 +42,7 @@ int RunTar(const std::string& text, std::string& message) {
     if (letters.find('x') != std::string::npos) {
         return ExtractCommand(dll, &EnableTarReaders, command.arg(1), command.arg(2), false,
                               message, nullptr, nullptr, nullptr,
-                              &EnableLoneFileReaders);
+                              &EnableLoneFileReaders, &ListTarStoredNames);
     }
     return UnknownCommand(dll, text, message);
 }

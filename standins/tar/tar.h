@@ -1,5 +1,6 @@
 // Tar32.dll's family: its command runner, its readers and the tar writer.
 #pragma once
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,10 @@ int RunTar(const std::string& text, std::string& message);
 // The readers Tar32.dll registers (tar/readers.cpp).
 bool EnableTarReaders(struct archive* reader);
 bool EnableLoneFileReaders(struct archive* reader);  // the filters and "raw" only
+// The names the archive's headers hold, each as stored: from a pax path record (UTF-8) in
+// marked, from a ustar or GNU header (bytes) in unmarked (tar/stored_names.cpp).
+void ListTarStoredNames(const std::string& archive, std::set<std::string>& marked,
+                        std::set<std::string>& unmarked);
 // Tar32's self-extracting program: what EnableTarReaders reads but xz, which it refuses to
 // carry (tar/readers_sfx.cpp).
 bool EnableTarSfxReaders(struct archive* reader);

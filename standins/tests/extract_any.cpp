@@ -44,6 +44,7 @@ bool ExtractArchive(Kind kind, const std::string& archive, const ExtractOptions&
     if (kind == Kind::Zip) job.storedNames = &ListZipStoredNames;
     if (kind == Kind::Cab) job.storedNames = &ListCabStoredNames;
     if (enable == &EnableTarReaders) job.lone = &EnableLoneFileReaders;
+    if (enable == &EnableTarReaders) job.storedNames = &ListTarStoredNames;
     return ExtractWithReaders(job).failures.empty();
 }
 

@@ -92,6 +92,7 @@ ExtractJob JobFor(const std::string& archive, const std::string& dest, EnableRea
     job.enable = enable;
     if (enable == &EnableZipReaders) job.storedNames = &ListZipStoredNames;
     if (enable == &EnableCabReaders) job.storedNames = &ListCabStoredNames;
+    if (enable == &EnableTarReaders) job.storedNames = &ListTarStoredNames;
     return job;
 }
 
@@ -278,6 +279,22 @@ TEST(EngineTest, NamesArriveAsTheArchiveMeansThem) {
         u8"Straße.txt=s|emoji😀.txt=e|résumé.txt=r|ü\\|ü\\x.txt=u|〜波.txt=w|한국어.txt=k|";
     EXPECT_EQ(expected, WideTree(dir / "latin"));
     EXPECT_TRUE(result.renamed.empty());
+
+    // The tar writer's mix: pax paths for the names that do not fit, Shift-JIS ustar names
+    // (表示: 0x95 0x5C) after them, which libarchive then calls pax too. Plain and in gzip.
+    Item strasse = item, hyou = item, folder = item;
+    strasse.name = u8"Straße.txt";
+    hyou.name = u8"表示.txt";
+    folder.name = u8"Müller\\ｱ表.txt";
+    for (bool gzip : {false, true}) {
+        std::string tar = dir / (gzip ? "mix.tgz" : "mix.tar");
+        std::string out = dir / (gzip ? "mixgz" : "mix");
+        ASSERT_TRUE(WriteTar(tar, {strasse, hyou, folder}, gzip));
+        result = Extract(tar, out, &EnableTarReaders);
+        EXPECT_EQ(kOk, result.code);
+        const std::string mixed = u8"Müller\\|Müller\\ｱ表.txt=sjis|Straße.txt=sjis|表示.txt=sjis|";
+        EXPECT_EQ(mixed, WideTree(out)) << (gzip ? "tgz" : "tar");
+    }
 }
 
 TEST(EngineTest, ExistingFilesAreReplacedWithTheSwitchOrAsTheUserAnswers) {
