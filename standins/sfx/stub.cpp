@@ -60,6 +60,10 @@ int main(int argc, char** argv) {
     standin::CreateParents(standin::AnsiToUtf8(job.destDir));
     job.archive = temp.path();
     job.enable = &standin::STANDIN_SFX_READERS;
+#ifdef STANDIN_SFX_STORED_NAMES
+    // How the archive's headers store each name, where libarchive's forms cannot tell.
+    job.storedNames = &standin::STANDIN_SFX_STORED_NAMES;
+#endif
     standin::ExtractResult result;
     {
         // Shown and asked under the program's own name: the copy in %TEMP% means nothing to

@@ -25,4 +25,9 @@ bool EnableLoneFileReaders(struct archive* reader) {
            archive_read_support_format_raw(reader) == ARCHIVE_OK;
 }
 
+void ListTarStoredNames(const std::string& archive, std::set<std::string>& marked,
+                        std::set<std::string>& unmarked) {
+    ListTarNamesThrough(&EnableLoneFileReaders, archive, marked, unmarked);
+}
+
 }  // namespace standin

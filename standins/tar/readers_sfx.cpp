@@ -8,6 +8,22 @@
 
 namespace standin {
 
+namespace {
+
+bool EnableSfxLoneFileReaders(struct archive* reader) {
+    return archive_read_support_filter_gzip(reader) == ARCHIVE_OK &&
+           archive_read_support_filter_bzip2(reader) == ARCHIVE_OK &&
+           archive_read_support_filter_compress(reader) == ARCHIVE_OK &&
+           archive_read_support_format_raw(reader) == ARCHIVE_OK;
+}
+
+}  // namespace
+
+void ListTarSfxStoredNames(const std::string& archive, std::set<std::string>& marked,
+                           std::set<std::string>& unmarked) {
+    ListTarNamesThrough(&EnableSfxLoneFileReaders, archive, marked, unmarked);
+}
+
 bool EnableTarSfxReaders(struct archive* reader) {
     return archive_read_support_filter_gzip(reader) == ARCHIVE_OK &&
            archive_read_support_filter_bzip2(reader) == ARCHIVE_OK &&

@@ -138,10 +138,10 @@ std::string WithSlashes(std::string name) {
 
 }  // namespace
 
-void ListTarStoredNames(const std::string& archive, std::set<std::string>& marked,
-                        std::set<std::string>& unmarked) {
+void ListTarNamesThrough(EnableReaders lone, const std::string& archive,
+                         std::set<std::string>& marked, std::set<std::string>& unmarked) {
     RawReader reader;
-    if (!reader.get() || !EnableLoneFileReaders(reader.get()) ||
+    if (!reader.get() || !lone(reader.get()) ||
         archive_read_open_filename(reader.get(), archive.c_str(), 64 * 1024) != ARCHIVE_OK)
         return;
     struct archive_entry* entry = nullptr;

@@ -22,9 +22,15 @@ bool EnableLoneFileReaders(struct archive* reader);  // the filters and "raw" on
 // marked, from a ustar or GNU header (bytes) in unmarked (tar/stored_names.cpp).
 void ListTarStoredNames(const std::string& archive, std::set<std::string>& marked,
                         std::set<std::string>& unmarked);
+// The same, uncompressed by the filters lone registers (with the "raw" format).
+void ListTarNamesThrough(EnableReaders lone, const std::string& archive,
+                         std::set<std::string>& marked, std::set<std::string>& unmarked);
 // Tar32's self-extracting program: what EnableTarReaders reads but xz, which it refuses to
 // carry (tar/readers_sfx.cpp).
 bool EnableTarSfxReaders(struct archive* reader);
+// ListTarStoredNames with the program's filters.
+void ListTarSfxStoredNames(const std::string& archive, std::set<std::string>& marked,
+                           std::set<std::string>& unmarked);
 
 // TAR (tar/writer.cpp), plain, in gzip at level 6 or in bzip2 at level 9.
 enum class TarFilter { none, gzip, bzip2 };
