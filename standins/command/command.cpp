@@ -215,7 +215,9 @@ bool ReadsKind(Dll dll, Kind kind) {
     case Dll::Unarj: return kind == Kind::Arj;
     case Dll::Tar:
         return kind == Kind::Tar || kind == Kind::Gzip || kind == Kind::Bzip2 ||
-               kind == Kind::Xz || kind == Kind::Compress;
+               kind == Kind::Xz || kind == Kind::Compress || kind == Kind::Zstd ||
+               kind == Kind::Lz4 || kind == Kind::Lzip || kind == Kind::SevenZip ||
+               kind == Kind::Iso || kind == Kind::Cpio || kind == Kind::Deb;
     }
     return false;
 }
@@ -278,7 +280,7 @@ int UnknownCommand(Dll dll, const std::string& text, std::string& message) {
 int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
                    const std::string& dest, bool overwrite, std::string& message,
                    StoredCrc storedCrc, WalkEntries walk, DecodeRefused decodeRefused,
-                   EnableReaders lone) {
+                   EnableReaders lone, ExplainFailure explain) {
     if (archive.empty() || dest.empty()) {
         return Refuse(dll, archive, kReasonArguments, kErrorCommandName, message);
     }
@@ -297,6 +299,7 @@ int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
     job.walk = walk;
     job.decodeRefused = decodeRefused;
     job.lone = lone;
+    job.explain = explain;
     CreateParents(job.destDir);
     ExtractResult result;
     {

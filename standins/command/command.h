@@ -53,7 +53,8 @@ bool AcceptsArchive(Dll dll, const std::string& path);
 int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
                    const std::string& dest, bool overwrite, std::string& message,
                    StoredCrc storedCrc = nullptr, WalkEntries walk = nullptr,
-                   DecodeRefused decodeRefused = nullptr, EnableReaders lone = nullptr);
+                   DecodeRefused decodeRefused = nullptr, EnableReaders lone = nullptr,
+                   ExplainFailure explain = nullptr);
 // Reports a failure of the command itself (no entry involved) in a message box; code.
 int Refuse(Dll dll, const std::string& archive, const char* reason, int code,
            std::string& message);

@@ -48,6 +48,10 @@ struct Failure {
     int code = 0;        // the family's result code
 };
 
+// Says in the family's words what its readers refused, given the engine's failure (whose
+// reason ends with the reader's own text in brackets): a 7z filter by its name.
+using ExplainFailure = void (*)(Failure& failure);
+
 // The CRC-32 an entry's data must have when the readers do not check it themselves, read
 // from the archive at the entry's header position; false when there is none to check.
 using StoredCrc = bool (*)(const std::string& archive, int64_t headerPosition, uint32_t& crc);
@@ -65,6 +69,7 @@ struct ExtractJob {
     // tar holds no entry at all: data that begins with zero blocks (a disk image) reads as
     // the end of an empty tar. Null: no second try.
     EnableReaders lone = nullptr;
+    ExplainFailure explain = nullptr;  // may be null
     // Called for each encrypted entry until it gives the right password; false gives up.
     std::function<bool(const std::string& entry, std::string& password)> askPassword;
     // Called as data is written; false stops the job (the user pressed Cancel).
@@ -91,8 +96,8 @@ std::string DescribeFailures(const std::string& archive, const ExtractResult& re
 std::string StoredNameToAnsi(const std::string& bytes, bool utf8);
 
 // The name a lone compressed file is extracted as: the archive's file name without its
-// ".gz", ".bz2", ".xz", ".Z" (or "-gz", "_z" and the like; ".tgz" and its kin become
-// ".tar"); a name with none of them gets ".out" added. The last component of storedName (a gzip header's) wins when there is one.
+// ".gz", ".bz2", ".xz", ".Z", ".zst", ".lz4", ".lz" (or "-gz", "_z" and the like; ".tgz"
+// and its kin become ".tar"); a name with none of them gets ".out" added. The last component of storedName (a gzip header's) wins when there is one.
 std::string LoneFileName(const std::string& archive, const std::string& storedName);
 
 

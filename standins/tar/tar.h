@@ -17,6 +17,8 @@ int RunTar(const std::string& text, std::string& message);
 // The readers Tar32.dll registers (tar/readers.cpp).
 bool EnableTarReaders(struct archive* reader);
 bool EnableLoneFileReaders(struct archive* reader);  // the filters and "raw" only
+// Names the 7z filter or method a refusal is about (tar/methods.cpp).
+void ExplainTarFailure(Failure& failure);
 // Tar32's self-extracting program: what EnableTarReaders reads but xz, which it refuses to
 // carry (tar/readers_sfx.cpp).
 bool EnableTarSfxReaders(struct archive* reader);

@@ -337,6 +337,11 @@ TEST(EngineTest, LoneCompressedFilesAreNamedWithoutTheirSuffix) {
         {"C:\\d\\noext", "", "noext.out"},
         {"C:\\d\\data.tgz", "", "data.tar"},  // a .tgz that holds no tar
         {"C:\\d\\data.tbz2", "", "data.tar"},
+        {"C:\\d\\notes.txt.zst", "", "notes.txt"},
+        {"C:\\d\\notes.txt.lz4", "", "notes.txt"},
+        {"C:\\d\\notes.txt.lz", "", "notes.txt"},  // not taken for ".z"
+        {"C:\\d\\data.tzst", "", "data.tar"},
+        {"C:\\d\\data.tlz", "", "data.tar"},
         {"C:\\d\\x.gz", "dir/original.txt", "original.txt"},
         {"C:\\d\\x.gz", "..", "x"},  // a stored name that is no name
     };
