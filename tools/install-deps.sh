@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # Installs what building and testing Zibrak needs on Debian: the i686 cross compiler,
-# Wine (32-bit), a headless X server, the Japanese locale and font, the Linux tools the
+# Wine (32-bit, with the TLS library its bcrypt needs), a headless X server, the Japanese locale and font, the Linux tools the
 # tests use to write and read archives, clang's fuzzer runtime, and apt's source client,
 # which fetches the codec libraries' sources; and, on a host that runs no 32-bit code,
 # qemu's user-mode emulator for 32-bit Wine. Quick when everything is there.
 set -euo pipefail
 
+# libgnutls30:i386 is a Recommends of Wine's that --no-install-recommends leaves out;
+# without it Wine's bcrypt has no AES, PBKDF2 or HMAC, and UnZip32 reads no WinZip AES.
 packages=(cmake make g++-mingw-w64-i686-posix libz-mingw-w64-dev
-          wine wine64 wine32:i386 xvfb xauth x11-apps x11-utils imagemagick
+          wine wine64 wine32:i386 libgnutls30:i386 xvfb xauth x11-apps x11-utils imagemagick
           locales fonts-ipafont-gothic
           unzip tar lhasa cabextract python3
           dpkg-dev clang libclang-rt-14-dev libarchive-dev libarchive-tools
-          jlha-utils zip 7zip gcab arj ncompress xz-utils bzip2 gzip)
+          jlha-utils zip 7zip gcab arj ncompress xz-utils bzip2 gzip
+          zstd lz4 lzip genisoimage cpio binutils)
 
 missing=()
 for p in "${packages[@]}"; do

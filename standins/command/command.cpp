@@ -375,7 +375,9 @@ bool ReadsKind(Dll dll, Kind kind) {
     case Dll::Unarj: return kind == Kind::Arj;
     case Dll::Tar:
         return kind == Kind::Tar || kind == Kind::Gzip || kind == Kind::Bzip2 ||
-               kind == Kind::Xz || kind == Kind::Compress;
+               kind == Kind::Xz || kind == Kind::Compress || kind == Kind::Zstd ||
+               kind == Kind::Lz4 || kind == Kind::Lzip || kind == Kind::SevenZip ||
+               kind == Kind::Iso || kind == Kind::Cpio || kind == Kind::Deb;
     }
     return false;
 }
@@ -441,7 +443,7 @@ int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
                    const std::string& dest, bool overwrite, std::string& message,
                    StoredCrc storedCrc, WalkEntries walk, DecodeRefused decodeRefused,
                    EnableReaders lone, ListStoredNames storedNames,
-                   const ArchiveCheck& check) {
+                   const ArchiveCheck& check, ExplainFailure explain) {
     if (archive.empty() || dest.empty()) {
         return Refuse(dll, archive, kReasonArguments, kErrorCommandName, message);
     }
@@ -479,6 +481,7 @@ int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
     job.decodeRefused = decodeRefused;
     job.lone = lone;
     job.storedNames = storedNames;
+    job.explain = explain;
     // Zibrak sends Tar32, Unrar32 and Unarj32j no overwrite switch, so they ask too.
     if (!overwrite)
         job.askOverwrite = [&](const std::string& entry) { return AskOverwrite(dll, archive, entry); };

@@ -67,7 +67,7 @@ int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
                    StoredCrc storedCrc = nullptr, WalkEntries walk = nullptr,
                    DecodeRefused decodeRefused = nullptr, EnableReaders lone = nullptr,
                    ListStoredNames storedNames = nullptr,
-                   const ArchiveCheck& check = nullptr);
+                   const ArchiveCheck& check = nullptr, ExplainFailure explain = nullptr);
 // Reports a failure of the command itself (no entry involved) in a message box; code.
 int Refuse(Dll dll, const std::string& archive, const char* reason, int code,
            std::string& message);

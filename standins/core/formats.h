@@ -11,10 +11,15 @@
 
 namespace standin {
 
-enum class Kind { None, Lzh, Zip, Cab, Rar, Arj, Tar, Gzip, Bzip2, Xz, Compress };
+enum class Kind {
+    None, Lzh, Zip, Cab, Rar, Arj, Tar, Gzip, Bzip2, Xz, Compress,
+    Zstd, Lz4, Lzip, SevenZip, Iso, Cpio, Deb
+};
 
 // Looks at the file's content, never at its name, and at its first header only. Gzip,
-// Bzip2, Xz and Compress mean any such stream (a compressed tar or a single file).
+// Bzip2, Xz, Compress, Zstd, Lz4 and Lzip mean any such stream (a compressed tar or a single
+// file). Deb is an ar archive whose first member is "debian-binary"; other ar archives
+// (static libraries) are None.
 Kind DetectKind(const std::string& path);
 // The same for the length bytes of path from offset (an archive inside another file).
 Kind DetectKindIn(const std::string& path, uint64_t offset, uint64_t length);

@@ -48,6 +48,37 @@ bool LooksLikeTar(const std::string& head) {
     return digits > 0 && stored == sum;
 }
 
+// cpio's binary header (26 bytes, 16-bit words in either byte order) has only a 2-byte
+// magic, so its name must also end where its length says.
+bool LooksLikeBinaryCpio(const std::string& head) {
+    if (head.size() < 26) return false;
+    const unsigned char* p = Bytes(head);
+    bool little = p[0] == 0xC7 && p[1] == 0x71;
+    if (!little && !(p[0] == 0x71 && p[1] == 0xC7)) return false;
+    size_t nameSize = little ? (p[20] | (p[21] << 8)) : ((p[20] << 8) | p[21]);
+    return nameSize >= 2 && head.size() >= 26 + nameSize && p[26 + nameSize - 1] == 0 &&
+           p[26] != 0;
+}
+
+// An ar archive is a Debian package when its first member is "debian-binary", as dpkg
+// requires; a static library is an ordinary file to Zibrak.
+bool LooksLikeDeb(const std::string& head) {
+    if (!HasAt(head, 0, "!<arch>\n", 8) || !HasAt(head, 8, "debian-binary", 13)) return false;
+    // The 16-byte name field: "debian-binary" and spaces, or GNU ar's "debian-binary/".
+    for (size_t i = 8 + 13; i < 8 + 16; ++i) {
+        if (head[i] != ' ' && !(i == 8 + 13 && head[i] == '/')) return false;
+    }
+    return HasAt(head, 8 + 58, "`\n", 2);
+}
+
+// ISO 9660: the first volume descriptor at sector 16, "CD001" after its type byte.
+bool LooksLikeIso(const std::string& path) {
+    std::string descriptor;
+    uint64_t size = 0;
+    if (!ReadFilePart(path, 16 * 2048, 7, descriptor, size)) return false;
+    return HasAt(descriptor, 1, "CD001\x01", 6);
+}
+
 // A zip behind a self-extractor stub still ends with its end-of-central-directory record.
 bool EndsLikeZip(const std::string& tail, uint64_t fileSize) {
     if (tail.size() < 22) return false;
@@ -89,8 +120,20 @@ Kind DetectKindIn(const std::string& path, uint64_t offset, uint64_t length) {
         unsigned bits = flags & 0x1F;
         if (bits >= 9 && bits <= 16 && (flags & 0x60) == 0) return Kind::Compress;
     }
+    if (HasAt(head, 0, "\x28\xb5\x2f\xfd", 4)) return Kind::Zstd;
+    // lz4's frame, and the legacy frame that "lz4 -l" still writes.
+    if (HasAt(head, 0, "\x04\x22\x4d\x18", 4) || HasAt(head, 0, "\x02\x21\x4c\x18", 4))
+        return Kind::Lz4;
+    if (HasAt(head, 0, "LZIP\x01", 5)) return Kind::Lzip;
+    if (HasAt(head, 0, "7z\xbc\xaf\x27\x1c", 6)) return Kind::SevenZip;
+    if (HasAt(head, 0, "07070", 5) && head.size() >= 6 &&
+        (head[5] == '1' || head[5] == '2' || head[5] == '7'))
+        return Kind::Cpio;
+    if (LooksLikeBinaryCpio(head)) return Kind::Cpio;
+    if (LooksLikeDeb(head)) return Kind::Deb;
     if (LooksLikeLzh(head)) return Kind::Lzh;
     if (LooksLikeTar(head)) return Kind::Tar;
+    if (size >= 17 * 2048 && LooksLikeIso(path)) return Kind::Iso;
     const size_t kTail = 65535 + 22;
     std::string tail;
     const uint64_t tailStart = end - offset > kTail ? end - kTail : offset;

@@ -34,6 +34,7 @@ const char kReasonPassword[] = "パスワードが違うか、入力されてい
 const char kReasonPasswordOrDamage[] = "パスワードが違うか、データが壊れています";
 const char kReasonMethod[] = "この圧縮方式には対応していません";
 const char kReasonEncrypted[] = "暗号化されたデータには対応していません";
+const char kReasonEncryptedRest[] = "暗号化された書庫なので、これ以降のファイルも展開できません";
 const char kReasonTruncated[] = "書庫が途中で切れています";
 const char kReasonBroken[] = "書庫が壊れています";
 const char kReasonNotArchive[] = "この DLL が読める書庫ではありません";
@@ -137,7 +138,8 @@ Failure Classify(struct archive* a, const std::string& entry, int fallbackCode) 
     } else if (Contains(text, "ncrypt") || Contains(text, "ecrypt")) {
         f.code = kErrorMethod;
         f.reason = kReasonEncrypted;
-    } else if (Contains(text, "nsupported") || Contains(text, "not supported")) {
+    } else if (Contains(text, "nsupported") || Contains(text, "not supported") ||
+               Contains(text, "codec ID")) {
         f.code = kErrorMethod;
         f.reason = kReasonMethod;
     } else if (Contains(text, "runcated") || Contains(text, "remature") ||
@@ -564,8 +566,9 @@ private:
     }
 
     void fail(const Failure& f) {
-        if (result_.code == kOk) result_.code = f.code;
         result_.failures.push_back(f);
+        if (job_.explain) job_.explain(result_.failures.back());
+        if (result_.code == kOk) result_.code = result_.failures.back().code;
     }
 
     // False stops the whole run (cancel, or a reader that cannot go on).
@@ -601,7 +604,11 @@ private:
         // its encrypted bytes as data.
         if (archive_entry_is_data_encrypted(entry) && formatBase() != ARCHIVE_FORMAT_ZIP) {
             fail(Make(name, kReasonEncrypted, kErrorMethod));
-            return skipData(name);
+            // 7z's reader cannot even step over encrypted data, so the entries after it
+            // stay unread: the box says so for the whole archive.
+            if (archive_read_data_skip(a()) != ARCHIVE_FATAL) return true;
+            fail(Make(std::string(), kReasonEncryptedRest, kErrorMethod));
+            return false;
         }
         return writeFile(entry, path, name);
     }
@@ -923,9 +930,10 @@ std::string LoneFileName(const std::string& archive, const std::string& storedNa
         const char* suffix;
         const char* replacement;
     } suffixes[] = {{".tgz", ".tar"}, {".taz", ".tar"}, {".tbz2", ".tar"}, {".tbz", ".tar"},
-                    {".txz", ".tar"}, {".gz", ""},      {"-gz", ""},      {".z", ""},
-                    {"-z", ""},       {"_z", ""},       {".bz2", ""},     {".bz", ""},
-                    {".xz", ""},      {".lzma", ""}};
+                    {".txz", ".tar"}, {".tzst", ".tar"}, {".tlz", ".tar"}, {".gz", ""},
+                    {"-gz", ""},      {".z", ""},       {"-z", ""},       {"_z", ""},
+                    {".bz2", ""},     {".bz", ""},      {".xz", ""},      {".lzma", ""},
+                    {".zst", ""},     {".lz4", ""},     {".lz", ""}};
     for (const auto& s : suffixes) {
         if (EndsWithNoCase(name, s.suffix))
             return name.substr(0, name.size() - strlen(s.suffix)) + s.replacement;

@@ -65,6 +65,10 @@ struct Renamed {
 using ListStoredNames = void (*)(const std::string& archive, std::set<std::string>& marked,
                                  std::set<std::string>& unmarked);
 
+// Says in the family's words what its readers refused, given the engine's failure (whose
+// reason ends with the reader's own text in brackets): a 7z filter by its name.
+using ExplainFailure = void (*)(Failure& failure);
+
 // The CRC-32 an entry's data must have when the readers do not check it themselves, read
 // from the archive at the entry's header position; false when there is none to check.
 using StoredCrc = bool (*)(const std::string& archive, int64_t headerPosition, uint32_t& crc);
@@ -88,6 +92,7 @@ struct ExtractJob {
     // Asked (without the overwrite switch) whether an existing file not written by this run
     // is to be replaced; null keeps every such file. The "all" answers hold for the run.
     std::function<OverwriteAnswer(const std::string& entry)> askOverwrite;
+    ExplainFailure explain = nullptr;  // may be null
     // Called for each encrypted entry until it gives the right password; false gives up.
     std::function<bool(const std::string& entry, std::string& password)> askPassword;
     // Called as data is written; false stops the job (the user pressed Cancel).
@@ -112,9 +117,9 @@ ExtractResult ExtractWithReaders(const ExtractJob& job);
 std::string DescribeFailures(const std::string& archive, const ExtractResult& result);
 
 // The name a lone compressed file is extracted as, as gzip -d names it: the archive's file
-// name without its ".gz", ".bz2", ".xz", ".Z" (or "-gz", "_z" and the like; ".tgz" and its
-// kin become ".tar"). An archive named with none of them is named by the last component of
-// storedName (a gzip header's) when there is one, else gets ".out" added.
+// name without its ".gz", ".bz2", ".xz", ".Z", ".zst", ".lz4", ".lz" (or "-gz", "_z" and the
+// like; ".tgz" and its kin become ".tar"). An archive named with none of them is named by the
+// last component of storedName (a gzip header's) when there is one, else gets ".out" added.
 std::string LoneFileName(const std::string& archive, const std::string& storedName);
 
 

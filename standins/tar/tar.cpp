@@ -1,5 +1,6 @@
 // Tar32.dll's commands: "c..." writes a tar (with "z" a tar.gz, with "zB" a tar.bz2),
-// "x..." extracts a tar, a compressed tar or a lone compressed file,
+// "x..." extracts a tar, a compressed tar, a lone compressed file, a 7z, an ISO image, a
+// cpio archive or a Debian package,
 // "--self-extracting=1" writes a program.
 #include "standins/command/command.h"
 #include "standins/tar/tar.h"
@@ -8,9 +9,11 @@ namespace standin {
 namespace {
 
 // The self-extracting program reads what Tar32 writes, and compress; liblzma, for xz,
-// would be a seventh of its size.
+// would be a seventh of its size, and the other formats Tar32 reads would grow it too.
 bool SfxReadsTar(const std::string& archive) {
-    return DetectKind(archive) != Kind::Xz;
+    Kind kind = DetectKind(archive);
+    return kind == Kind::Tar || kind == Kind::Gzip || kind == Kind::Bzip2 ||
+           kind == Kind::Compress;
 }
 
 }  // namespace
@@ -42,7 +45,8 @@ int RunTar(const std::string& text, std::string& message) {
     if (letters.find('x') != std::string::npos) {
         return ExtractCommand(dll, &EnableTarReaders, command.arg(1), command.arg(2), false,
                               message, nullptr, nullptr, nullptr,
-                              &EnableLoneFileReaders, &ListTarStoredNames);
+                              &EnableLoneFileReaders, &ListTarStoredNames, nullptr,
+                              &ExplainTarFailure);
     }
     return UnknownCommand(dll, text, message);
 }

@@ -25,6 +25,8 @@ void ListTarStoredNames(const std::string& archive, std::set<std::string>& marke
 // The same, uncompressed by the filters lone registers (with the "raw" format).
 void ListTarNamesThrough(EnableReaders lone, const std::string& archive,
                          std::set<std::string>& marked, std::set<std::string>& unmarked);
+// Names the 7z filter or method a refusal is about (tar/methods.cpp).
+void ExplainTarFailure(Failure& failure);
 // Tar32's self-extracting program: what EnableTarReaders reads but xz, which it refuses to
 // carry (tar/readers_sfx.cpp).
 bool EnableTarSfxReaders(struct archive* reader);

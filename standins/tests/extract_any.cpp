@@ -23,7 +23,14 @@ bool ExtractArchive(Kind kind, const std::string& archive, const ExtractOptions&
     case Kind::Gzip:
     case Kind::Bzip2:
     case Kind::Xz:
-    case Kind::Compress: enable = &EnableTarReaders; break;
+    case Kind::Compress:
+    case Kind::Zstd:
+    case Kind::Lz4:
+    case Kind::Lzip:
+    case Kind::SevenZip:
+    case Kind::Iso:
+    case Kind::Cpio:
+    case Kind::Deb: enable = &EnableTarReaders; break;
     case Kind::None: return false;
     }
     ExtractJob job;

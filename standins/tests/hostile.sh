@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Hostile archives through the stand-ins under Wine: truncated, a bad CRC, "..\" and
-# absolute names, links that lead out, a wrong password, ZIP entries that overlap, a split
-# ZIP's last part, a gzip bomb and a size field that lies. After each: nothing was written
-# outside the destination, the destination holds only what the archive may put there, and
-# a failure came with a non-zero result and the DLL's own message box (caption its file
-# name, a Japanese text naming the archive), read back by the watcher.
+# absolute names (in ISO images too), links that lead out, a wrong password, ZIP entries
+# that overlap, a split ZIP's last part, a gzip bomb and a size field that lies. After each:
+# nothing was written outside the destination, the destination holds only what the archive
+# may put there, and a failure came with a non-zero result and the DLL's own message box
+# (caption its file name, a Japanese text naming the archive), read back by the watcher.
 #   hostile.sh <repository root> <stand-in DLL folder> <standin_run.exe>
 set -u
 root=$1
@@ -87,6 +87,25 @@ python3 -c 'import sys; d = bytearray(open(sys.argv[1], "rb").read())
 d[d.index(b"1500\n")] ^= 1
 open(sys.argv[1], "wb").write(d)' "$h/badcrc.arj"
 hostile "ARJ entry with a bad CRC" Unarj32j.dll badcrc.arj good
+# 7z: cut short (its header is at the end), and a stored entry with one byte changed.
+mkdir -p "$work/7z" && printf 'good\n' > "$work/7z/good.txt" && seq 1 3000 > "$work/7z/damaged.txt"
+(cd "$work/7z" && 7zz a -bd -bso0 -m0=Copy "$h/badcrc.7z" good.txt damaged.txt > /dev/null)
+head -c $(($(stat -c %s "$h/badcrc.7z") / 2)) "$h/badcrc.7z" > "$h/truncated.7z"
+python3 -c 'import sys; d = bytearray(open(sys.argv[1], "rb").read())
+d[d.index(b"1500\n")] ^= 1
+open(sys.argv[1], "wb").write(d)' "$h/badcrc.7z"
+hostile "truncated 7z" Tar32.dll truncated.7z any
+hostile "7z entry with a bad CRC" Tar32.dll badcrc.7z good
+# An ISO image whose Rock Ridge and Joliet names climb out: a name of the same length
+# changed to "../escaped" in both.
+mkdir -p "$work/iso" && printf 'good\n' > "$work/iso/good.txt" && printf 'bad\n' > "$work/iso/zzescapedz"
+genisoimage -quiet -J -R -o "$h/dotdot.iso" "$work/iso" 2> /dev/null
+python3 -c 'import sys; d = open(sys.argv[1], "rb").read()
+for name, bad in ((b"zzescapedz", b"../escaped"), ("zzescapedz".encode("utf-16-be"), "../escaped".encode("utf-16-be"))):
+    assert name in d
+    d = d.replace(name, bad)
+open(sys.argv[1], "wb").write(d)' "$h/dotdot.iso"
+hostile "ISO with ../ names" Tar32.dll dotdot.iso good
 hostile "LZH with ..\\ names" Unlha32.dll dotdot.lzh good
 hostile "ZIP with ..\\ and ../ names" UnZip32.dll dotdot.zip good
 hostile "tar with a ../ name" Tar32.dll dotdot.tar good

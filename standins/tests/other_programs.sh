@@ -34,30 +34,6 @@ manifest "$u" > "$work/expected-files.txt"
 
 a=$work/archives
 mkdir -p "$a"
-# check <label> <dll> <archive> <expected manifest> [dirs] [-- standin_run options...]
-n=0
-check() {
-    local label=$1 dll=$2 archive=$3 expected=$4 dirs=
-    shift 4
-    if [ "${1:-}" = dirs ]; then dirs=dirs; shift; fi
-    if [ "${1:-}" = -- ]; then shift; fi
-    n=$((n + 1))
-    local dest=$work/x$n
-    if [ ! -s "$archive" ]; then
-        fail "$label: the tool wrote no archive"
-        return
-    fi
-    if ! extract "$dll" "$archive" "$dest" --dialogs "$work/dialogs$n.txt" "$@"; then
-        fail "$label: $dll returned $result: $(cat "$work/run.log")"
-        return
-    fi
-    # The password dialog is expected where a password is given; a failure box never.
-    if grep -q "^$dll	" "$work/dialogs$n.txt" 2>/dev/null; then
-        fail "$label: a failure box was shown: $(iconv -f CP932 -t UTF-8 "$work/dialogs$n.txt")"
-    fi
-    same_tree "$label" "$expected" "$dest" "$dirs"
-}
-
 # LZH by jlha: -lh5-, -lh6-, -lh7- (its Shift-JIS names only under a Japanese locale).
 for m in 5 6 7; do
     (cd "$u" && LANG=ja_JP.UTF-8 jlha ao$m "$a/j$m.lzh" top.txt 表 > /dev/null 2>&1)

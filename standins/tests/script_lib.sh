@@ -75,6 +75,54 @@ same_tree() {  # <label> <expected manifest file> <folder> [dirs]
     fi
 }
 
+# check <label> <dll> <archive> <expected manifest> [dirs] [-- standin_run options...]
+# Extracts archive into a folder of its own and compares the tree; n counts the archives.
+n=0
+check() {
+    local label=$1 dll=$2 archive=$3 expected=$4 dirs=
+    shift 4
+    if [ "${1:-}" = dirs ]; then dirs=dirs; shift; fi
+    if [ "${1:-}" = -- ]; then shift; fi
+    n=$((n + 1))
+    local dest=$work/x$n
+    if [ ! -s "$archive" ]; then
+        fail "$label: the tool wrote no archive"
+        return
+    fi
+    if ! extract "$dll" "$archive" "$dest" --dialogs "$work/dialogs$n.txt" "$@"; then
+        fail "$label: $dll returned $result: $(cat "$work/run.log")"
+        return
+    fi
+    # The password dialog is expected where a password is given; a failure box never.
+    if grep -q "^$dll	" "$work/dialogs$n.txt" 2>/dev/null; then
+        fail "$label: a failure box was shown: $(iconv -f CP932 -t UTF-8 "$work/dialogs$n.txt")"
+    fi
+    same_tree "$label" "$expected" "$dest" "$dirs"
+}
+
+# refused <label> <dll> <archive> <words the box must hold> [-- standin_run options...]
+# The DLL fails with a non-zero result and its own box, which names the archive and says
+# why; nothing is left in the destination but what the box does not refuse.
+refused() {
+    local label=$1 dll=$2 archive=$3 words=$4 box
+    shift 4
+    if [ "${1:-}" = -- ]; then shift; fi
+    n=$((n + 1))
+    local dest=$work/x$n log=$work/dialogs$n.txt
+    extract "$dll" "$archive" "$dest" --dialogs "$log" "$@"
+    box=$(iconv -f CP932 -t UTF-8 "$log" 2>/dev/null | grep -F "$dll	")
+    if [ "$result" -eq 0 ] || [ "$result" -eq 100 ]; then
+        fail "$label: result $result: $(cat "$work/run.log")"
+    elif ! printf '%s' "$box" | grep -qF "$(basename "$archive")" ||
+         ! printf '%s' "$box" | grep -qF "$words"; then
+        fail "$label: no box of $dll naming $(basename "$archive") with \"$words\": $box"
+    elif find "$dest" -name '*.~zb*' 2>/dev/null | grep -q .; then
+        fail "$label: a temporary file was left"
+    else
+        pass "$label"
+    fi
+}
+
 # Decodes one of libarchive's uuencoded test samples (no uudecode on a plain system).
 uudecode_to() {  # <.uu file> <output>
     python3 - "$1" "$2" <<'PY'

@@ -452,8 +452,13 @@ TEST_F(E2e, ExtractsAnArchiveOfEachFamilyWrittenByOtherPrograms) {
     const std::string made = WindowsPathOf(GetEnv("ZIBRAK_FAMILY_ARCHIVES"));
     ASSERT_FALSE(made.empty()) << "ZIBRAK_FAMILY_ARCHIVES is not set";
     for (const char* name : {"family.lzh", "family.zip", "family.cab", "family.rar",
-                             "family.arj", "family.tar.gz", "lone.txt.bz2"}) {
+                             "family.arj", "family.tar.gz", "lone.txt.bz2", "family.7z",
+                             "family.tar.zst", "family.tar.lz4", "family.tar.lz", "family.iso",
+                             "family.cpio", "aes.zip"}) {
         SCOPED_TRACE(name);
+        // The AES ZIP's password, offered by the stand-in without its dialog.
+        SetEnvironmentVariableA("ARCHIVER_PASSWORD",
+                                std::string(name) == "aes.zip" ? "pass word" : nullptr);
         const std::string out = work / name;
         ASSERT_TRUE(MakeDir(out));
         WriteOptions("MeltDirType=3\r\nMeltMakeDir=0\r\nMeltPath=" + out + "\\\r\n");
@@ -470,10 +475,40 @@ TEST_F(E2e, ExtractsAnArchiveOfEachFamilyWrittenByOtherPrograms) {
         EXPECT_EQ(NamesOf(expected), NamesOf(extracted));
         for (const auto& file : expected) {
             auto found = extracted.find(file.first);
-            if (found != extracted.end())
+            if (found != extracted.end()) {
                 EXPECT_TRUE(found->second == file.second) << file.first << " differs";
+            }
         }
     }
+    SetEnvironmentVariableA("ARCHIVER_PASSWORD", nullptr);
+}
+
+// A 7z whose headers are encrypted is still Tar32's: dropped alone, it is refused in
+// Tar32's box, which names the archive and the reason, and nothing is packed or extracted.
+TEST_F(E2e, AnEncryptedSevenZipIsRefusedInTar32sBoxNotPacked) {
+    const std::string made = WindowsPathOf(GetEnv("ZIBRAK_FAMILY_ARCHIVES"));
+    ASSERT_FALSE(made.empty()) << "ZIBRAK_FAMILY_ARCHIVES is not set";
+    const std::string dropped = work / "dropped";
+    const std::string out = work / "out";
+    ASSERT_TRUE(MakeDir(dropped));
+    ASSERT_TRUE(MakeDir(out));
+    ASSERT_TRUE(CopyInto(made + "\\archives\\encrypted.7z", dropped, "encrypted.7z"));
+    WriteOptions("MeltDirType=3\r\nMeltMakeDir=0\r\nMeltPath=" + out +
+                 "\\\r\nCompDirType=3\r\nCompPath=" + out + "\\\r\n");
+    {
+        Watcher watcher(processId, {IDOK});
+        Run("\"" + dropped + "\\encrypted.7z\"");
+        ASSERT_TRUE(watcher.answered()) << "no box was shown";
+        EXPECT_EQ("Tar32.dll", watcher.captions()[0]);
+        EXPECT_NE(std::string::npos, watcher.texts()[0].find("encrypted.7z"))
+            << watcher.texts()[0];
+        EXPECT_NE(std::string::npos, watcher.texts()[0].find("暗号化")) << watcher.texts()[0];
+    }
+    std::map<std::string, std::string> left, made_out;
+    ReadTree(dropped, "", left);
+    ReadTree(out, "", made_out);
+    EXPECT_EQ(std::vector<std::string>{"encrypted.7z"}, NamesOf(left));
+    EXPECT_TRUE(made_out.empty()) << NamesOf(made_out).front();
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 # of libarchive's test folder), for the end-to-end tests; beside each, the tree it must
 # give, with the names as Wine shows them (UTF-8 on disk, Shift-JIS to the program).
 #   make_family_archives.sh <repository root> <output folder>
-#     <output>/archives/family.{lzh,zip,cab,rar,arj,tar.gz}, lone.txt.bz2
+#     <output>/archives/family.{lzh,zip,cab,rar,arj,tar.gz}, lone.txt.bz2, and what people
+#     are sent today: family.{7z,tar.zst,tar.lz4,tar.lz,iso,cpio}, aes.zip (password
+#     "pass word"), encrypted.7z (headers encrypted: refused)
 #     <output>/expected/<archive file name>/...
 set -eu
 root=$1
@@ -32,7 +34,16 @@ cp "$u/表/sub/data.bin" "$u/表/sub/lines.txt" "$s/$(sj 表)/sub/"
 (cd "$u" && find . -type f -printf '%P\0' | xargs -0 gcab -c -z "$a/family.cab")
 (cd "$s" && LANG=C arj a -r -y -m1 "$a/family.arj" '*' > /dev/null)
 (cd "$s" && tar czf "$a/family.tar.gz" .)
-for name in family.lzh family.zip family.cab family.arj family.tar.gz; do
+(cd "$u" && 7zz a -bd -bso0 -mf=BCJ2 -m0=LZMA "$a/family.7z" . > /dev/null)
+(cd "$s" && tar cf - . | zstd -q -o "$a/family.tar.zst")
+(cd "$s" && tar cf - . | lz4 -q > "$a/family.tar.lz4")
+(cd "$s" && tar cf - . | lzip > "$a/family.tar.lz")
+genisoimage -quiet -input-charset utf-8 -J -R -o "$a/family.iso" "$u" 2> /dev/null
+(cd "$u" && find . -mindepth 1 -printf '%P\n' | cpio -o --quiet -H newc > "$a/family.cpio")
+(cd "$u" && 7zz a -bd -bso0 -tzip -mem=AES256 -p'pass word' "$a/aes.zip" . > /dev/null)
+(cd "$u" && 7zz a -bd -bso0 -mhe=on -p'pass word' "$a/encrypted.7z" . > /dev/null)
+for name in family.lzh family.zip family.cab family.arj family.tar.gz family.7z family.tar.zst \
+            family.tar.lz4 family.tar.lz family.iso family.cpio aes.zip; do
     cp -r "$u" "$out/expected/$name"
 done
 

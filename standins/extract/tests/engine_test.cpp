@@ -489,6 +489,11 @@ TEST(EngineTest, LoneCompressedFilesAreNamedWithoutTheirSuffix) {
         {"C:\\d\\x.gz", "dir/original.txt", "x"},
         {"C:\\d\\download", "dir/original.txt", "original.txt"},
         {"C:\\d\\download", "..", "download.out"},  // a stored name that is no name
+        {"C:\\d\\notes.txt.zst", "", "notes.txt"},
+        {"C:\\d\\notes.txt.lz4", "", "notes.txt"},
+        {"C:\\d\\notes.txt.lz", "", "notes.txt"},  // not taken for ".z"
+        {"C:\\d\\data.tzst", "", "data.tar"},
+        {"C:\\d\\data.tlz", "", "data.tar"},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(row.name, LoneFileName(row.archive, row.stored)) << row.archive;
