@@ -447,7 +447,7 @@ int ExtractCommand(Dll dll, EnableReaders enable, const std::string& archive,
     if (archive.empty() || dest.empty()) {
         return Refuse(dll, archive, kReasonArguments, kErrorCommandName, message);
     }
-    if (GetFileAttributesA(archive.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (GetFileAttributesW(ExtendedAnsiPath(archive).data()) == INVALID_FILE_ATTRIBUTES) {
         return Refuse(dll, archive, kReasonMissingArchive, kErrorArcFileOpen, message);
     }
     bool program = false;

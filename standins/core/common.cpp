@@ -126,8 +126,9 @@ bool ReadFilePart(const std::string& path, uint64_t offset, size_t maxBytes, std
                   uint64_t& fileSize) {
     data.clear();
     fileSize = 0;
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFileW(ExtendedAnsiPath(path).data(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return false;
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file.get(), &size)) return false;

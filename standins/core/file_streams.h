@@ -6,6 +6,7 @@
 #include <string>
 
 #include "standins/codecs/codec_status.h"
+#include "standins/core/names.h"
 
 namespace standin {
 
@@ -36,8 +37,8 @@ private:
 class FileInput : public ByteSource, public RandomAccess {
 public:
     explicit FileInput(const std::string& path)
-        : file_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {
+        : file_(CreateFileW(ExtendedAnsiPath(path).data(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {
         LARGE_INTEGER size;
         if (valid() && GetFileSizeEx(file_, &size)) size_ = static_cast<uint64_t>(size.QuadPart);
     }

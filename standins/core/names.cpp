@@ -201,4 +201,8 @@ WideText ExtendedPath(const std::string& utf8Path) {
     return out;
 }
 
+WideText ExtendedAnsiPath(const std::string& ansiPath) {
+    return ExtendedPath(AnsiToUtf8(ansiPath));
+}
+
 }  // namespace standin

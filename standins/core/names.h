@@ -59,5 +59,8 @@ std::string ComposeNfc(const std::string& utf8);
 // The "\\?\" form of an absolute path, so that names of any length and any character reach
 // the disk as given; '/' become '\\'.
 WideText ExtendedPath(const std::string& utf8Path);
+// The same for a path in the system code page (a command text's): an archive past 259 bytes
+// still opens.
+WideText ExtendedAnsiPath(const std::string& ansiPath);
 
 }  // namespace standin

@@ -399,7 +399,7 @@ public:
 
     void run() {
         if (job_.walk) {
-            if (GetFileAttributesA(job_.archive.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            if (GetFileAttributesW(ExtendedAnsiPath(job_.archive).data()) == INVALID_FILE_ATTRIBUTES) {
                 fail(Make(std::string(), kReasonOpen, kErrorArcFileOpen));
                 return;
             }
@@ -408,7 +408,7 @@ public:
         }
         // Shared for writing too: an archive another program still holds open (a download
         // being finished, an editor) is readable, as the archive test found it.
-        source_.file.reset(CreateFileA(job_.archive.c_str(), GENERIC_READ,
+        source_.file.reset(CreateFileW(ExtendedAnsiPath(job_.archive).data(), GENERIC_READ,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!source_.file.valid()) {

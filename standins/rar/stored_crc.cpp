@@ -7,6 +7,7 @@
 
 #include "standins/rar/rar.h"
 #include "standins/core/formats.h"
+#include "standins/core/names.h"
 
 namespace standin {
 namespace {
@@ -111,8 +112,8 @@ bool Rar4StoredCrc(HANDLE file, int64_t from, uint32_t& crc) {
 }  // namespace
 
 bool RarStoredCrc(const std::string& archive, int64_t from, uint32_t& crc) {
-    HANDLE file = CreateFileA(archive.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(ExtendedAnsiPath(archive).data(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     std::string signature;
     bool found = false;

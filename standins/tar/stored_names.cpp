@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "standins/core/names.h"
 #include "standins/tar/tar.h"
 
 namespace standin {
@@ -142,7 +143,8 @@ void ListTarNamesThrough(EnableReaders lone, const std::string& archive,
                          std::set<std::string>& marked, std::set<std::string>& unmarked) {
     RawReader reader;
     if (!reader.get() || !lone(reader.get()) ||
-        archive_read_open_filename(reader.get(), archive.c_str(), 64 * 1024) != ARCHIVE_OK)
+        archive_read_open_filename_w(reader.get(), ExtendedAnsiPath(archive).data(), 64 * 1024) !=
+            ARCHIVE_OK)
         return;
     struct archive_entry* entry = nullptr;
     if (archive_read_next_header(reader.get(), &entry) != ARCHIVE_OK) return;
