@@ -117,11 +117,11 @@ cmake --build "$deps/work/xz" --target liblzma -j"$jobs" >/dev/null
 cp "$deps/work/xz/liblzma.a" "$prefix/lib/"
 cp -r "$xz_dir/src/liblzma/api/lzma.h" "$xz_dir/src/liblzma/api/lzma" "$prefix/include/"
 
-# build_libarchive WORK LIBRARY BUILD-TYPE C-FLAGS [OPTIONS...]: the library alone, static,
+# configure_libarchive WORK BUILD-TYPE C-FLAGS [OPTIONS...]: the library alone, static,
 # with zlib, bzip2 and what OPTIONS turn on, and nothing else.
-build_libarchive() {
-    local work=$1 library=$2 type=$3 flags=$4 off=() option
-    shift 4
+configure_libarchive() {
+    local work=$1 type=$2 flags=$3 off=() option
+    shift 3
     for option in TEST TAR CPIO CAT OPENSSL NETTLE MBEDTLS LIBXML2 EXPAT LZO LIBB2 \
                   ICONV ACL XATTR PCREPOSIX PCRE2POSIX WIN32_XMLLITE LibGCC; do
         off+=("-DENABLE_$option=OFF")
@@ -135,6 +135,10 @@ build_libarchive() {
         -DZSTD_INCLUDE_DIR="$prefix/include" -DZSTD_LIBRARY="$prefix/lib/libzstd.a" \
         -DLZ4_INCLUDE_DIR="$prefix/include" -DLZ4_LIBRARY="$prefix/lib/liblz4.a" \
         -DCMAKE_C_FLAGS="$flags" >/dev/null
+}
+# compile_libarchive WORK LIBRARY: builds a configured WORK and copies its library.
+compile_libarchive() {
+    local work=$1 library=$2
     cmake --build "$work" --target archive_static -j"$jobs" >/dev/null
     cp "$work/libarchive/libarchive.a" "$library" 2>/dev/null ||
         cp "$work/libarchive/libarchive_static.a" "$library"
@@ -181,16 +185,24 @@ fi
 # "Bcrypt.h" is made to exist, over MinGW's own. The DLLs link bcrypt.
 mkdir -p "$deps/work/cng"
 printf '#include <windows.h>\n#include <bcrypt.h>\n' >"$deps/work/cng/Bcrypt.h"
-build_libarchive "$deps/work/libarchive" "$prefix/lib/libarchive.a" Release \
-    "-DLZMA_API_STATIC -I$deps/work/cng" -DENABLE_CNG=ON -DENABLE_ZSTD=ON -DENABLE_LZ4=ON
+# CMake's checks run one compiler at a time and take twice as long as the compiling, so the
+# two configurations run side by side.
+configure_libarchive "$deps/work/libarchive" Release \
+    "-DLZMA_API_STATIC -I$deps/work/cng" -DENABLE_CNG=ON -DENABLE_ZSTD=ON -DENABLE_LZ4=ON &
+release=$!
+configure_libarchive "$deps/work/libarchive-stub" MinSizeRel \
+    "$small_flags" -DENABLE_LZMA=OFF -DENABLE_CNG=OFF -DENABLE_ZSTD=OFF -DENABLE_LZ4=OFF &
+stub=$!
+wait "$release" || { echo "build-codecs: configuring libarchive failed" >&2; exit 1; }
+wait "$stub" || { echo "build-codecs: configuring the stubs' libarchive failed" >&2; exit 1; }
 grep -q '^#define HAVE_BCRYPT_H 1' "$deps/work/libarchive/config.h" &&
     grep -q '^#define HAVE_WINCRYPT_H 1' "$deps/work/libarchive/config.h" ||
     { echo "build-codecs: libarchive was configured without CNG" >&2; exit 1; }
 grep -q '^#define HAVE_LIBZSTD 1' "$deps/work/libarchive/config.h" &&
     grep -q '^#define HAVE_LIBLZ4 1' "$deps/work/libarchive/config.h" ||
     { echo "build-codecs: libarchive was configured without zstd or lz4" >&2; exit 1; }
-build_libarchive "$deps/work/libarchive-stub" "$prefix/stub/lib/libarchive.a" MinSizeRel \
-    "$small_flags" -DENABLE_LZMA=OFF -DENABLE_CNG=OFF -DENABLE_ZSTD=OFF -DENABLE_LZ4=OFF
+compile_libarchive "$deps/work/libarchive" "$prefix/lib/libarchive.a"
+compile_libarchive "$deps/work/libarchive-stub" "$prefix/stub/lib/libarchive.a"
 cp "$archive_dir/libarchive/archive.h" "$archive_dir/libarchive/archive_entry.h" "$prefix/include/"
 
 echo "$key" >"$prefix/.key"
