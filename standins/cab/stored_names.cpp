@@ -32,8 +32,6 @@ void ListCabStoredNames(const std::string& archive, std::set<std::string>& marke
         size_t end = records.find('\0', at + kFileRecordSize);
         if (end == std::string::npos) return;
         std::string name = records.substr(at + kFileRecordSize, end - at - kFileRecordSize);
-        for (char& c : name)
-            if (c == '\\') c = '/';
         (attributes & kNameIsUtf ? marked : unmarked).insert(name);
         at = end + 1;
     }

@@ -262,22 +262,4 @@ uint32_t DosTimeToUnix(uint32_t dosTime) {
     return secs > 0xFFFFFFFFULL ? 0 : static_cast<uint32_t>(secs);
 }
 
-std::string Utf8ToAnsi(const std::string& utf8) {
-    if (utf8.empty() || utf8.size() > 0x7FFFFFFF) return std::string();
-    int size = static_cast<int>(utf8.size());
-    int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
-    if (wide <= 0) return std::string();
-    // A plain buffer: std::wstring would bring the library's whole wide string class (35 KB)
-    // into every self-extracting program.
-    std::vector<wchar_t> w(wide);
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, w.data(), wide);
-    BOOL lossy = FALSE;
-    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), wide, nullptr, 0, nullptr,
-                                &lossy);
-    if (n <= 0 || lossy) return std::string();
-    std::string out(n, '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), wide, &out[0], n, nullptr, nullptr);
-    return out;
-}
-
 }  // namespace standin

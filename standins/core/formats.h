@@ -109,8 +109,6 @@ uint32_t Crc32(const std::string& s, size_t at, uint64_t size);
 // MS-DOS local date/time <-> Unix time (UTC). 0 when the time cannot be converted.
 uint32_t UnixTimeToDos(uint32_t unixTime);
 uint32_t DosTimeToUnix(uint32_t dosTime);
-// UTF-8 to the system code page; empty when a character has no equivalent there.
-std::string Utf8ToAnsi(const std::string& utf8);
 
 
 

@@ -21,6 +21,7 @@
 #include "standins/core/file_streams.h"
 #include "standins/core/formats.h"
 #include "standins/core/names.h"
+#include "standins/extract/archive_reader.h"
 
 namespace standin {
 namespace {
@@ -60,21 +61,6 @@ const char kRenameArrow[] = " → ";
 const char kArchiveLabel[] = "書庫: ";
 const char kMoreFailuresBefore[] = "ほか ";  // "ほか 3 件": the count, then kMoreFailuresAfter
 const char kMoreFailuresAfter[] = " 件";
-
-// Owns a libarchive reader.
-class Reader {
-public:
-    Reader() : a_(archive_read_new()) {}
-    ~Reader() {
-        if (a_) archive_read_free(a_);
-    }
-    Reader(const Reader&) = delete;
-    Reader& operator=(const Reader&) = delete;
-    struct archive* get() const { return a_; }
-
-private:
-    struct archive* a_;
-};
 
 // The archive file as libarchive's byte source: read, skip and seek through one handle.
 struct Source {
@@ -205,7 +191,8 @@ std::string UnitsAsBytes(const wchar_t* wide) {
 }
 
 // The stored bytes with every 0x5C a '/', as the ZIP reader turns them for a name made on
-// MS-DOS: so that a name looked up and the name in the directory compare alike.
+// MS-DOS and as cabinets separate folders: so that a name looked up and the name in the
+// headers compare alike.
 std::string WithSlashes(std::string bytes) {
     for (char& c : bytes)
         if (c == '\\') c = '/';
@@ -558,7 +545,10 @@ private:
         if (!job_.storedNames) return byDefault;
         if (!storedNamesRead_) {
             storedNamesRead_ = true;
-            job_.storedNames(job_.archive, markedNames_, unmarkedNames_);
+            std::set<std::string> marked, unmarked;
+            job_.storedNames(job_.archive, marked, unmarked);
+            for (const std::string& name : marked) markedNames_.insert(WithSlashes(name));
+            for (const std::string& name : unmarked) unmarkedNames_.insert(WithSlashes(name));
         }
         if (markedNames_.empty() && unmarkedNames_.empty()) return byDefault;
         if (markedNames_.count(WithSlashes(WideToUtf8(wide)))) return true;
@@ -898,7 +888,7 @@ private:
     ExtractResult& result_;
     const std::string dest_;  // the destination in UTF-8, ending with '\\'
     Source source_;
-    Reader reader_;
+    ArchiveReader reader_;
     std::string data_;
     std::string current_;
     std::string password_;

@@ -60,8 +60,8 @@ struct Renamed {
 };
 
 // The stored names of an archive whose headers mark a name as UTF-8 where libarchive does not
-// show it (ZIP's flag, CAB's _A_NAME_IS_UTF): the bytes of those marked and of the others,
-// each 0x5C turned into '/'.
+// show it (ZIP's flag, CAB's _A_NAME_IS_UTF, tar's pax records): the bytes of those marked
+// and of the others, as the headers store them.
 using ListStoredNames = void (*)(const std::string& archive, std::set<std::string>& marked,
                                  std::set<std::string>& unmarked);
 

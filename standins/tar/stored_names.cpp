@@ -10,27 +10,13 @@
 #include <cstring>
 
 #include "standins/core/names.h"
+#include "standins/extract/archive_reader.h"
 #include "standins/tar/tar.h"
 
 namespace standin {
 namespace {
 
 const size_t kBlock = 512;
-
-// Owns a libarchive reader.
-class RawReader {
-public:
-    RawReader() : a_(archive_read_new()) {}
-    ~RawReader() {
-        if (a_) archive_read_free(a_);
-    }
-    RawReader(const RawReader&) = delete;
-    RawReader& operator=(const RawReader&) = delete;
-    struct archive* get() const { return a_; }
-
-private:
-    struct archive* a_;
-};
 
 // The uncompressed stream in blocks of 512 bytes.
 class Blocks {
@@ -131,17 +117,11 @@ PaxRecords ReadPax(const std::string& records) {
     return pax;
 }
 
-std::string WithSlashes(std::string name) {
-    for (char& c : name)
-        if (c == '\\') c = '/';
-    return name;
-}
-
 }  // namespace
 
 void ListTarNamesThrough(EnableReaders lone, const std::string& archive,
                          std::set<std::string>& marked, std::set<std::string>& unmarked) {
-    RawReader reader;
+    ArchiveReader reader;
     if (!reader.get() || !lone(reader.get()) ||
         archive_read_open_filename_w(reader.get(), ExtendedAnsiPath(archive).data(), 64 * 1024) !=
             ARCHIVE_OK)
@@ -168,16 +148,16 @@ void ListTarNamesThrough(EnableReaders lone, const std::string& archive,
         if (type != 'g' && type != 'K') {
             if (pax.hasSize) size = pax.size;
             if (pax.hasPath) {
-                marked.insert(WithSlashes(pax.path));
+                marked.insert(pax.path);
             } else if (!longName.empty()) {
-                unmarked.insert(WithSlashes(longName));
+                unmarked.insert(longName);
             } else {
                 std::string name = Field(header, 0, 100);
                 // Only ustar has a prefix field; GNU's "ustar  " keeps times there.
                 std::string prefix =
                     header.compare(257, 6, std::string("ustar\0", 6)) == 0 ? Field(header, 345, 155)
                                                                           : std::string();
-                unmarked.insert(WithSlashes(prefix.empty() ? name : prefix + "/" + name));
+                unmarked.insert(prefix.empty() ? name : prefix + "/" + name);
             }
             pax = PaxRecords();
             longName.clear();

@@ -15,10 +15,7 @@ void ListZipStoredNames(const std::string& archive, std::set<std::string>& flagg
     if (directory.open() != CodecStatus::ok) return;
     ZipEntry entry;
     while (directory.next(entry) == CodecStatus::ok) {
-        std::string name = entry.name;
-        for (char& c : name)
-            if (c == '\\') c = '/';
-        (entry.utf8() ? flagged : unflagged).insert(name);
+        (entry.utf8() ? flagged : unflagged).insert(entry.name);
     }
 }
 

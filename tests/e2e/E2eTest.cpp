@@ -65,6 +65,11 @@ protected:
                             currentFolder.c_str(), &startup, &process))
             return static_cast<DWORD>(-2);
         processId = process.dwProcessId;
+        return WaitAndClose(process);
+    }
+
+    // The program's exit code once it has ended (-1 when it had to be stopped after a minute).
+    static DWORD WaitAndClose(const PROCESS_INFORMATION& process) {
         DWORD code = static_cast<DWORD>(-1);
         if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
             GetExitCodeProcess(process.hProcess, &code);
@@ -75,7 +80,7 @@ protected:
         return code;
     }
 
-    // The same with a UTF-16 argument text, as Explorer starts the program.
+    // Runs Zibrak.exe with a UTF-16 argument text, as Explorer starts it.
     DWORD RunWide(const std::wstring& arguments) {
         std::wstring line = L"\"" + ToWide(install / "Zibrak.exe") + L"\" " + arguments;
         STARTUPINFOW startup = {};
@@ -84,14 +89,7 @@ protected:
         if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                             &startup, &process))
             return static_cast<DWORD>(-2);
-        DWORD code = static_cast<DWORD>(-1);
-        if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(process.hProcess, &code);
-        else
-            TerminateProcess(process.hProcess, 99);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        return code;
+        return WaitAndClose(process);
     }
 
     TempDir install;
